@@ -1,0 +1,5 @@
+# 64-bit Windows plug-ins and tests, cross-compiled with MinGW-w64 (posix threads for GoogleTest).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR AMD64)
+set(KEL_MINGW_TRIPLE x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,0 +1,7 @@
+#include "plugins/clean/clean_model.h"
+#include "shell/kel_plug_edit.h"
+
+// Exported as "main" (see the module definition file).
+extern "C" AEffect* VSTCALLBACK kelPluginMain(audioMasterCallback audioMaster) {
+    return createEffectInstance<KelPlugEdit<CleanModel>>(audioMaster);
+}

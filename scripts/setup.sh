@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what building, testing and running the plug-ins needs on a Debian machine.
+# Safe to run again: it installs only what is missing. Needs root (or sudo).
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ git
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+    wine wine64 wine32:i386
+    xvfb xauth
+    googletest libbenchmark-dev
+    sox
+)
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo=sudo; fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

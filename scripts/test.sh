@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds every CMake preset and runs every test: native (sanitizers) and both Windows builds
+# (under Wine, with a virtual display for the tests that open windows).
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+scripts/setup.sh
+
+presets=(native win32 win64)
+for preset in "${presets[@]}"; do
+    cmake --preset "$preset"
+    cmake --build --preset "$preset"
+done
+
+source scripts/wine-env.sh
+kel_ensure_wine_prefix
+# One Wine server for the whole run instead of one per test program.
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+
+status=0
+for preset in "${presets[@]}"; do
+    echo "== Tests: $preset"
+    xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset "$preset" -j 2 || status=1
+done
+exit $status

@@ -1,0 +1,22 @@
+# Sourced by the scripts that run Windows programs: the project's own Wine prefix (64-bit, it runs
+# the 32-bit and the 64-bit programs alike) inside the build folder, no installer dialogs.
+kel_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX=${KEL_WINEPREFIX:-$kel_root/build/wine-prefix}
+export WINEARCH=win64
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+# Creates the prefix on first use; parallel callers wait for the first one.
+kel_ensure_wine_prefix() {
+    if [ -f "$WINEPREFIX/system.reg" ]; then
+        return 0
+    fi
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            wineboot --init >/dev/null 2>&1 || true
+            wineserver --wait || true
+        fi
+    ) 9>"$WINEPREFIX.lock"
+}

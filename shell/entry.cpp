@@ -1,0 +1,3 @@
+#include "shell/entry.h"
+
+bool creationFailed = false;

@@ -1,0 +1,32 @@
+// What tells the two plug-ins of the bundle apart, as data: names, texts and built-in presets.
+// Each plug-in defines one description in plugins/<name>/.
+#pragma once
+
+#include "shell/vst_interface.h"
+
+inline constexpr const char* kVendorName = "Sonadrix";
+inline constexpr const char* kProductName = "Orvalle Vol.2";
+inline constexpr VstInt32 kVendorVersion = 1;
+// Both plug-ins report the same ID; hosts that key plug-ins by ID may list only one of them.
+inline constexpr VstInt32 kUniqueId = fourCharCode('K', 'R', 'X', '4');
+inline constexpr VstInt32 kNumPrograms = 9;
+
+// A preset carries one integer per parameter 1 to 3: Gain 0..100, tone 0..15, Output 0..100.
+inline constexpr int kPresetValueCount = 3;
+inline constexpr int kBuiltInCount = 5;
+inline constexpr int kMaxPresetNameLength = 64;
+
+struct BuiltInPreset {
+    const char* name; // at most kMaxPresetNameLength characters
+    int values[kPresetValueCount];
+};
+
+struct PluginDescription {
+    const char* effectName;        // what the host lists
+    const char* toneParameterName; // name of parameter 2
+    BuiltInPreset builtIns[kBuiltInCount];
+    int storedPresetSize; // bytes of a user preset in the registry; tells the plug-ins' presets
+                          // apart
+    const char* welcomeText;
+    const char* aboutText;
+};
