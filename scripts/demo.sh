@@ -11,6 +11,10 @@ for preset in win32 win64; do
     cmake --install "build/$preset" --prefix "out/$preset" >/dev/null
 done
 
+source scripts/wine-env.sh
+kel_start_wine_server
+trap kel_stop_wine_server EXIT
+
 for preset in win32 win64; do
     for plugin in "HN-6 Clean Preamp" "KR-6 Crunch Preamp"; do
         echo

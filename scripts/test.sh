@@ -12,10 +12,8 @@ for preset in "${presets[@]}"; do
 done
 
 source scripts/wine-env.sh
-kel_ensure_wine_prefix
-# One Wine server for the whole run instead of one per test program.
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
+kel_start_wine_server
+trap kel_stop_wine_server EXIT
 
 status=0
 for preset in "${presets[@]}"; do

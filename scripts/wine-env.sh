@@ -20,3 +20,16 @@ kel_ensure_wine_prefix() {
         fi
     ) 9>"$WINEPREFIX.lock"
 }
+
+# Keeps one Wine server (and Wine's own service processes) running for a whole test run instead
+# of one per test program. The services are started here, detached from the caller's output, so
+# that no test's output pipe stays open behind them.
+kel_start_wine_server() {
+    kel_ensure_wine_prefix
+    wineserver -p
+    wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+kel_stop_wine_server() {
+    wineserver -k 2>/dev/null || true
+}
