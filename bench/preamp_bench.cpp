@@ -1,0 +1,188 @@
+// Time of the stereo entry per stereo frame for both preamp chains at 44.1 kHz, as the effect
+// calls it: once per block, blocks of 64 and 512 frames. Signals: a loud guitar-like signal,
+// silence, a signal that decays through the subnormal range to zero, and subnormal noise. The
+// "update" cases change a setting before every block, as automation does.
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "dsp/clean_preamp.h"
+#include "dsp/crunch_preamp.h"
+#include "dsp/stereo_run.h"
+
+namespace {
+
+constexpr double kRate = 44100.0;
+constexpr std::size_t kSignalLength = 1 << 17; // about 3 s, cycled block by block
+
+enum class Signal { Loud, Silence, Decay, Subnormal };
+
+std::uint32_t nextRandom(std::uint32_t& state) {
+    state = state * 1664525u + 1013904223u;
+    return state;
+}
+
+std::vector<float> makeSignal(Signal kind, int channel) {
+    std::vector<float> x(kSignalLength, 0.0f);
+    std::uint32_t state = 12345u + static_cast<std::uint32_t>(channel);
+    const double pi = 3.141592653589793;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const double t = static_cast<double>(i) / kRate;
+        const double noise = static_cast<double>(nextRandom(state) >> 8) / 16777216.0 - 0.5;
+        switch (kind) {
+        case Signal::Loud: // plucked notes with harmonics and a little noise
+        {
+            const double note = std::fmod(t, 0.5);
+            const double f = 110.0 * (1 + channel) * (1.0 + std::floor(t / 0.5) * 0.125);
+            x[i] = static_cast<float>(
+                std::exp(-4.0 * note) *
+                (0.8 * std::sin(2 * pi * f * t) + 0.3 * std::sin(4 * pi * f * t) + 0.05 * noise));
+            break;
+        }
+        case Signal::Silence:
+            break;
+        case Signal::Decay: // from 1 through every subnormal down to 0, in about 1.5 s
+            x[i] = static_cast<float>(std::sin(2 * pi * 220.0 * t) *
+                                      std::exp(-110.0 * static_cast<double>(i % 65536) / kRate));
+            break;
+        case Signal::Subnormal:
+            x[i] = static_cast<float>(noise * 2e-38);
+            break;
+        }
+    }
+    return x;
+}
+
+void configure(CleanPreamp& p, int variant) {
+    p.setSampleRate(static_cast<float>(kRate));
+    p.setDrive(variant == 0 ? 1.5811388f : 50.0f);
+    p.setLevel(variant == 0 ? 1.1748976f : 0.5f);
+    p.setBright(variant == 0 ? 5.0f : 12.0f);
+}
+
+void configure(CrunchPreamp& p, int variant) {
+    p.setSampleRate(static_cast<float>(kRate));
+    p.setInputGain(1.0f);
+    p.setDrive(variant == 0 ? 39.36f : 221.4f);
+    p.setStageGain(18.0f);
+    p.setMidFrequency(2000.0f);
+    p.setMidQ(0.2f);
+    p.setLevel(variant == 0 ? 0.5f : 0.1f);
+    p.setMidGain(variant == 0 ? 8.0f : 15.0f);
+}
+
+// What the effect does when a parameter changed: every setter on both processors.
+void update(CleanPreamp& p, float bright) {
+    p.setDrive(1.5811388f);
+    p.setLevel(1.1748976f);
+    p.setBright(bright);
+}
+
+void update(CrunchPreamp& p, float mid) {
+    p.setInputGain(1.0f);
+    p.setDrive(39.36f);
+    p.setStageGain(18.0f);
+    p.setMidFrequency(2000.0f);
+    p.setMidQ(0.2f);
+    p.setLevel(0.5f);
+    p.setMidGain(mid);
+}
+
+template <class Preamp>
+void runBlocks(benchmark::State& state, Signal kind, bool updates) {
+    const int block = static_cast<int>(state.range(0));
+    Preamp left, right;
+    configure(left, 0);
+    configure(right, 1);
+    std::vector<float> in0 = makeSignal(kind, 0), in1 = makeSignal(kind, 1);
+    std::vector<float> out0(static_cast<std::size_t>(block)), out1(out0.size());
+    std::size_t position = 0;
+    int blocks = 0;
+    for (auto _ : state) {
+        if (updates) {
+            const float setting = static_cast<float>(blocks % 16); // a knob being turned
+            update(left, setting);
+            update(right, setting);
+        }
+        float* inputs[2] = {in0.data() + position, in1.data() + position};
+        float* outputs[2] = {out0.data(), out1.data()};
+        runStereoReplacing(left, right, inputs, outputs, block);
+        benchmark::DoNotOptimize(out0.data());
+        benchmark::DoNotOptimize(out1.data());
+        benchmark::ClobberMemory();
+        position += static_cast<std::size_t>(block);
+        if (position + static_cast<std::size_t>(block) > kSignalLength) {
+            position = 0;
+        }
+        ++blocks;
+    }
+    // Seconds per stereo frame, shown with an SI prefix (n = nanoseconds).
+    state.counters["per_frame"] = benchmark::Counter(static_cast<double>(block),
+                                                     benchmark::Counter::kIsIterationInvariantRate |
+                                                         benchmark::Counter::kInvert);
+}
+
+template <class Preamp>
+void BM_Loud(benchmark::State& s) {
+    runBlocks<Preamp>(s, Signal::Loud, false);
+}
+template <class Preamp>
+void BM_Silence(benchmark::State& s) {
+    runBlocks<Preamp>(s, Signal::Silence, false);
+}
+template <class Preamp>
+void BM_Decay(benchmark::State& s) {
+    runBlocks<Preamp>(s, Signal::Decay, false);
+}
+template <class Preamp>
+void BM_Subnormal(benchmark::State& s) {
+    runBlocks<Preamp>(s, Signal::Subnormal, false);
+}
+template <class Preamp>
+void BM_LoudWithUpdate(benchmark::State& s) {
+    runBlocks<Preamp>(s, Signal::Loud, true);
+}
+
+// Adding variant, loud signal.
+template <class Preamp>
+void BM_LoudAdding(benchmark::State& state) {
+    const int block = static_cast<int>(state.range(0));
+    Preamp left, right;
+    configure(left, 0);
+    configure(right, 1);
+    std::vector<float> in0 = makeSignal(Signal::Loud, 0), in1 = makeSignal(Signal::Loud, 1);
+    std::vector<float> out0(static_cast<std::size_t>(block)), out1(out0.size());
+    std::size_t position = 0;
+    for (auto _ : state) {
+        float* inputs[2] = {in0.data() + position, in1.data() + position};
+        float* outputs[2] = {out0.data(), out1.data()};
+        runStereoAdding(left, right, inputs, outputs, block);
+        benchmark::ClobberMemory();
+        position += static_cast<std::size_t>(block);
+        if (position + static_cast<std::size_t>(block) > kSignalLength) {
+            position = 0;
+        }
+    }
+    state.counters["per_frame"] = benchmark::Counter(static_cast<double>(block),
+                                                     benchmark::Counter::kIsIterationInvariantRate |
+                                                         benchmark::Counter::kInvert);
+}
+
+} // namespace
+
+BENCHMARK(BM_Loud<CleanPreamp>)->Arg(64)->Arg(512);
+BENCHMARK(BM_Silence<CleanPreamp>)->Arg(64)->Arg(512);
+BENCHMARK(BM_Decay<CleanPreamp>)->Arg(64)->Arg(512);
+BENCHMARK(BM_Subnormal<CleanPreamp>)->Arg(512);
+BENCHMARK(BM_LoudWithUpdate<CleanPreamp>)->Arg(64)->Arg(512);
+BENCHMARK(BM_LoudAdding<CleanPreamp>)->Arg(512);
+BENCHMARK(BM_Loud<CrunchPreamp>)->Arg(64)->Arg(512);
+BENCHMARK(BM_Silence<CrunchPreamp>)->Arg(64)->Arg(512);
+BENCHMARK(BM_Decay<CrunchPreamp>)->Arg(64)->Arg(512);
+BENCHMARK(BM_Subnormal<CrunchPreamp>)->Arg(512);
+BENCHMARK(BM_LoudWithUpdate<CrunchPreamp>)->Arg(64)->Arg(512);
+BENCHMARK(BM_LoudAdding<CrunchPreamp>)->Arg(512);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,60 @@
+// The per-block stereo entry of the effect: channel 1 through `right`, channel 0 through `left`.
+// Both channels normally run in one loop, which lets the CPU overlap the two channels' recurrences;
+// the result is always that of right.runX(inputs[1], outputs[1], n) followed by
+// left.runX(inputs[0], outputs[0], n).
+#pragma once
+
+#include <cstdint>
+
+namespace kel_dsp {
+
+// True when one loop over both channels, reading frame i of every buffer before writing frame i,
+// gives the same result as running channel 1 completely and then channel 0. That holds when no
+// output overlaps a buffer the other order would see changed: outputs[1] apart from inputs[0]
+// and from outputs[0]; each output apart from or equal to its own input; outputs[0] apart from
+// or equal to inputs[1] (channel 1 has read all of it before channel 0 writes).
+inline bool channelsRunJointly(const float* in0, const float* in1, const float* out0,
+                               const float* out1, int n) {
+    const auto at = [](const float* p) { return reinterpret_cast<std::uintptr_t>(p); };
+    const std::uintptr_t bytes = static_cast<std::uintptr_t>(n) * sizeof(float);
+    const auto apart = [&](const float* a, const float* b) {
+        return at(a) + bytes <= at(b) || at(b) + bytes <= at(a);
+    };
+    const auto sameOrApart = [&](const float* a, const float* b) { return a == b || apart(a, b); };
+    return apart(out1, in0) && apart(out1, out0) && sameOrApart(out0, in0) &&
+           sameOrApart(out1, in1) && sameOrApart(out0, in1);
+}
+
+} // namespace kel_dsp
+
+// Replaces outputs[c] with the processed inputs[c]; n ≤ 0 reads and writes nothing.
+template <class Preamp>
+void runStereoReplacing(Preamp& left, Preamp& right, float* const* inputs, float* const* outputs,
+                        int n) {
+    if (n <= 0) {
+        return;
+    }
+    if (&left != &right &&
+        kel_dsp::channelsRunJointly(inputs[0], inputs[1], outputs[0], outputs[1], n)) {
+        Preamp::runPairReplacing(left, right, inputs[0], inputs[1], outputs[0], outputs[1], n);
+    } else {
+        right.runReplacing(inputs[1], outputs[1], n);
+        left.runReplacing(inputs[0], outputs[0], n);
+    }
+}
+
+// Adds the processed inputs[c] to outputs[c]; n ≤ 0 reads and writes nothing.
+template <class Preamp>
+void runStereoAdding(Preamp& left, Preamp& right, float* const* inputs, float* const* outputs,
+                     int n) {
+    if (n <= 0) {
+        return;
+    }
+    if (&left != &right &&
+        kel_dsp::channelsRunJointly(inputs[0], inputs[1], outputs[0], outputs[1], n)) {
+        Preamp::runPairAdding(left, right, inputs[0], inputs[1], outputs[0], outputs[1], n);
+    } else {
+        right.runAdding(inputs[1], outputs[1], n);
+        left.runAdding(inputs[0], outputs[0], n);
+    }
+}
