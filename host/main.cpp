@@ -1,58 +1,177 @@
 // kelhost: our command-line VST 2.x host. It loads a plug-in module the way a host does and
-// reports what the plug-in answers.
+// reports what the plug-in answers, renders audio files through it and times it.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "host/bench.h"
 #include "host/command_line.h"
 #include "host/host_callback.h"
 #include "host/plugin_info.h"
 #include "host/plugin_module.h"
+#include "host/render.h"
+#include "host/wav_file.h"
 
 namespace {
 
 const char* const kUsage =
-    "usage: kelhost COMMAND [options] PLUGIN.dll ...\n"
+    "usage: kelhost COMMAND [options] ...\n"
     "\n"
     "commands:\n"
-    "  info PLUGIN.dll [--json]     identity, record, parameters, programs, pins, canDo, editor\n"
+    "  info PLUGIN.dll [--json]\n"
+    "      identity, record, parameters, programs, pins, canDo answers and editor size\n"
+    "  render PLUGIN.dll IN.wav OUT.wav [--program N] [--param NAME=VALUE]... [--block N]\n"
+    "         [--adding] [--rate R] [--format s16|s24|f32]\n"
+    "      runs a WAV file (16/24-bit PCM or 32-bit float; mono feeds both inputs) through\n"
+    "      the plug-in. VALUE is normalised (0.5) or an integer setting (Gain=80). --rate tells\n"
+    "      the plug-in another rate than the file's; the output keeps the file's rate and,\n"
+    "      unless --format says otherwise, its sample format.\n"
+    "  bench PLUGIN.dll [--seconds S] [--program N] [--param NAME=VALUE]...\n"
+    "      times the replacing call on stereo blocks of 64 and 512 frames at 44.1 kHz\n"
     "\n"
     "host options (any command):\n"
-    "  --host-vendor TEXT           vendor string the host reports (default \"Sonadrix\")\n"
-    "  --host-product TEXT          product string the host reports (default \"Sonadrix Host\")\n"
-    "  --host-version N             answer to the version query (default 2400; 0: too old)\n";
+    "  --host-vendor TEXT    vendor string the host reports (default \"Sonadrix\")\n"
+    "  --host-product TEXT   product string the host reports (default \"Sonadrix Host\")\n"
+    "  --host-version N      answer to the version query (default 2400; 0: too old)\n";
 
-const std::vector<std::string> kValueOptions = {"host-vendor", "host-product", "host-version"};
+const std::vector<std::string> kValueOptions = {"host-vendor", "host-product", "host-version",
+                                                "program",     "param",        "block",
+                                                "rate",        "format",       "seconds"};
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "kelhost: %s\n", message.c_str());
+    return 1;
+}
+
+int usage() {
+    std::fputs(kUsage, stderr);
+    return 2;
+}
 
 void applyHostOptions(const CommandLine& args) {
     HostIdentity& identity = hostState().identity;
     identity.vendor = args.get("host-vendor", identity.vendor);
     identity.product = args.get("host-product", identity.product);
     if (args.has("host-version")) {
-        identity.versionAnswer = std::stol(args.get("host-version"));
+        identity.versionAnswer = std::strtol(args.get("host-version").c_str(), nullptr, 10);
     }
+}
+
+// Loads the module named by the second positional argument and creates one instance.
+bool openPlugin(const CommandLine& args, PluginModule& module, AEffect*& effect,
+                std::string& error) {
+    const std::string& path = args.positional[1];
+    if (!module.load(path, error)) {
+        return false;
+    }
+    effect = module.createEffect();
+    if (!effect) {
+        error = path + " created no effect";
+        return false;
+    }
+    return true;
+}
+
+bool parseRenderOptions(const CommandLine& args, RenderOptions& options, std::string& error) {
+    options.program = std::atoi(args.get("program", "-1").c_str());
+    options.blockSize = std::atoi(args.get("block", "512").c_str());
+    options.adding = args.has("adding");
+    options.rate = std::atof(args.get("rate", "0").c_str());
+    for (const std::string& param : args.all("param")) {
+        const std::size_t equals = param.find('=');
+        if (equals == std::string::npos || equals == 0) {
+            error = "--param wants NAME=VALUE, got \"" + param + "\"";
+            return false;
+        }
+        options.params.emplace_back(param.substr(0, equals), param.substr(equals + 1));
+    }
+    return true;
 }
 
 int runInfo(const CommandLine& args) {
     if (args.positional.size() != 2) {
-        std::fputs(kUsage, stderr);
-        return 2;
+        return usage();
     }
     PluginModule module;
+    AEffect* effect = nullptr;
     std::string error;
-    if (!module.load(args.positional[1], error)) {
-        std::fprintf(stderr, "kelhost: %s\n", error.c_str());
-        return 1;
-    }
-    AEffect* effect = module.createEffect();
-    if (!effect) {
-        std::fprintf(stderr, "kelhost: %s created no effect\n", args.positional[1].c_str());
-        return 1;
+    if (!openPlugin(args, module, effect, error)) {
+        return fail(error);
     }
     PluginInstance plugin(effect);
     const PluginInfo info = collectInfo(plugin);
-    const std::string text = args.has("json") ? formatInfoJson(info) : formatInfoText(info);
-    std::fputs(text.c_str(), stdout);
+    std::fputs((args.has("json") ? formatInfoJson(info) : formatInfoText(info)).c_str(), stdout);
+    return 0;
+}
+
+int runRender(const CommandLine& args) {
+    if (args.positional.size() != 4) {
+        return usage();
+    }
+    RenderOptions options;
+    std::string error;
+    AudioBuffer input, output;
+    if (!parseRenderOptions(args, options, error) ||
+        !readWavFile(args.positional[2], input, error)) {
+        return fail(error);
+    }
+    SampleFormat format = input.format;
+    if (args.has("format") && !parseFormatName(args.get("format"), format)) {
+        return fail("unknown --format \"" + args.get("format") + "\"");
+    }
+    PluginModule module;
+    AEffect* effect = nullptr;
+    if (!openPlugin(args, module, effect, error)) {
+        return fail(error);
+    }
+    PluginInstance plugin(effect);
+    const bool longFile = input.frames() > static_cast<std::size_t>(input.sampleRate) * 20;
+    auto progress = [](std::size_t done, std::size_t total) {
+        std::fprintf(stderr, "\rrendering %3d%%", static_cast<int>(100.0 * done / total));
+    };
+    if (!renderAudio(plugin, input, options, output, error,
+                     longFile ? std::function<void(std::size_t, std::size_t)>(progress)
+                              : nullptr)) {
+        return fail(error);
+    }
+    if (longFile) {
+        std::fputs("\n", stderr);
+    }
+    if (!writeWavFile(args.positional[3], output, format, error)) {
+        return fail(error);
+    }
+    return 0;
+}
+
+int runBench(const CommandLine& args) {
+    if (args.positional.size() != 2) {
+        return usage();
+    }
+    RenderOptions options;
+    std::string error;
+    PluginModule module;
+    AEffect* effect = nullptr;
+    if (!parseRenderOptions(args, options, error) || !openPlugin(args, module, effect, error)) {
+        return fail(error);
+    }
+    PluginInstance plugin(effect);
+    if (options.program >= 0) {
+        plugin.dispatch(effSetProgram, 0, options.program);
+    }
+    for (const auto& param : options.params) {
+        if (!setParameterByName(plugin, param.first, param.second, error)) {
+            return fail(error);
+        }
+    }
+    const double seconds = std::atof(args.get("seconds", "1").c_str());
+    std::printf("%s, replacing call, stereo, 44.1 kHz (best of rounds over %.1f s each)\n",
+                plugin.text(effGetEffectName).c_str(), seconds);
+    std::printf("%-8s %6s %16s %18s\n", "signal", "block", "ns/stereo frame", "x real time");
+    for (const BenchResult& r : benchmarkPlugin(plugin, {64, 512}, seconds)) {
+        std::printf("%-8s %6d %16.2f %18.0f\n", r.signal.c_str(), r.blockSize,
+                    r.nanosecondsPerFrame, r.realTimeFactor);
+    }
     return 0;
 }
 
@@ -63,18 +182,26 @@ int main(int argc, char** argv) {
     CommandLine args;
     std::string error;
     if (!parseCommandLine(arguments, kValueOptions, args, error)) {
-        std::fprintf(stderr, "kelhost: %s\n", error.c_str());
-        return 2;
+        return fail(error);
     }
-    if (args.positional.empty() || args.has("help")) {
-        std::fputs(kUsage, args.has("help") ? stdout : stderr);
-        return args.has("help") ? 0 : 2;
+    if (args.has("help")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.positional.empty()) {
+        return usage();
     }
     applyHostOptions(args);
     const std::string& command = args.positional[0];
     if (command == "info") {
         return runInfo(args);
     }
-    std::fprintf(stderr, "kelhost: unknown command \"%s\"\n%s", command.c_str(), kUsage);
-    return 2;
+    if (command == "render") {
+        return runRender(args);
+    }
+    if (command == "bench") {
+        return runBench(args);
+    }
+    std::fprintf(stderr, "kelhost: unknown command \"%s\"\n", command.c_str());
+    return usage();
 }

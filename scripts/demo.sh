@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The main job: builds both plug-ins for 32-bit and 64-bit Windows, installs them under out/ and
-# shows what a host sees of each through our command-line host.
+# The main job: builds both plug-ins for 32-bit and 64-bit Windows, installs them under out/,
+# shows what a host sees of each and renders a plucked-guitar phrase through each plug-in with
+# some of its built-in presets, through our command-line host under Wine.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh
@@ -22,5 +23,38 @@ for preset in win32 win64; do
         scripts/wine-run "build/$preset/bin/kelhost.exe" info "out/$preset/$plugin.dll"
     done
 done
+
+# A short phrase on a plucked string: a run over the open strings and a ringing chord.
+demo=out/demo
+work=$(mktemp -d)
+trap 'rm -rf "$work"; kel_stop_wine_server' EXIT
+mkdir -p "$demo"
+notes=()
+for note in E2 G2 A2 B2 D3 E3 G3 A3; do
+    sox -n -r 44100 -b 24 -c 1 "$work/$note.wav" synth 0.35 pluck "$note" gain -4
+    notes+=("$work/$note.wav")
+done
+chord=()
+for note in E2 B2 E3 G3 B3 E4; do
+    sox -n -r 44100 -b 24 -c 1 "$work/chord_$note.wav" synth 2.5 pluck "$note" gain -16 fade 0 2.5 1.5
+    chord+=(-v 1 "$work/chord_$note.wav")
+done
+sox -m "${chord[@]}" "$work/chord.wav"
+sox "${notes[@]}" "$work/chord.wav" "$demo/phrase.wav"
+
+host=build/win32/bin/kelhost.exe
+render() { # plug-in, program number, output name
+    scripts/wine-run "$host" render "out/win32/$1.dll" "$demo/phrase.wav" "$demo/$3.wav" \
+        --program "$2" --format f32
+    echo "  $demo/$3.wav"
+}
+echo
+echo "== Demo renders (44.1 kHz, 32-bit float stereo), from $demo/phrase.wav:"
+render "HN-6 Clean Preamp" 0 "hn6_default"
+render "HN-6 Clean Preamp" 2 "hn6_low_bright"
+render "HN-6 Clean Preamp" 3 "hn6_high_hot"
+render "KR-6 Crunch Preamp" 1 "kr6_clean"
+render "KR-6 Crunch Preamp" 3 "kr6_mid_drive"
+render "KR-6 Crunch Preamp" 4 "kr6_high_drive"
 echo
 echo "Plug-ins installed in: out/win32 (32-bit) and out/win64 (64-bit)"

@@ -11,7 +11,8 @@ extern bool creationFailed;
 
 // Asks the host for its version (0 means too old: no effect), creates an Effect and hands out its
 // record; nullptr when the instance cannot be created.
-template <class Effect> AEffect* createEffectInstance(audioMasterCallback audioMaster) {
+template <class Effect>
+AEffect* createEffectInstance(audioMasterCallback audioMaster) {
     if (!audioMaster || audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) {
         return nullptr;
     }

@@ -1,13 +1,15 @@
 // The effect object as the host knows it: four parameters with their integer settings, the
 // bypass switch, nine programs, the channel processors, and the answers to the host's queries.
 //
-// Model is the plug-in's type from plugins/<name>/: it carries the plug-in's data.
+// Model is the plug-in's type from plugins/<name>/: it names the preamp processor, derives the
+// processors' settings from the integer settings and carries the plug-in's data.
 #pragma once
 
 #include <atomic>
 #include <cstdio>
 #include <cstring>
 
+#include "dsp/stereo_run.h"
 #include "shell/aeff_editor.h"
 #include "shell/audio_effect_x.h"
 #include "shell/parameter_values.h"
@@ -15,7 +17,8 @@
 #include "shell/plugin_description.h"
 #include "shell/program_record.h"
 
-template <class Model> class KelDSP : public AudioEffectX {
+template <class Model>
+class KelDSP : public AudioEffectX {
 public:
     explicit KelDSP(audioMasterCallback host);
     ~KelDSP() override { suspend(); }
@@ -66,6 +69,10 @@ protected:
     std::atomic<bool> parametersChanged{false};
     std::atomic<float> paramValues[kNumParameters] = {};
     std::atomic<bool> bypassed{false};
+    // Audio thread only (and the constructor).
+    typename Model::Settings derived{};
+    typename Model::Preamp processorLeft;  // channel 0
+    typename Model::Preamp processorRight; // channel 1
 };
 
 template <class Model>
@@ -75,6 +82,8 @@ KelDSP<Model>::KelDSP(audioMasterCallback host) : AudioEffectX(host, kNumProgram
     canMono(true);
     canProcessReplacing(true);
     setUniqueID(kUniqueId);
+    processorLeft.setSampleRate(sampleRate);
+    processorRight.setSampleRate(sampleRate);
 
     bypassed = false;
     curProgram = 0;
@@ -86,22 +95,27 @@ KelDSP<Model>::KelDSP(audioMasterCallback host) : AudioEffectX(host, kNumProgram
         programs[i].fill(builtIns[i]);
     }
     setProgram(0);
+    processorLeft.setSampleRate(sampleRate);
+    processorRight.setSampleRate(sampleRate);
     applyParameters();
 }
 
-template <class Model> std::atomic<int>& KelDSP<Model>::settingOf(int parameter) {
+template <class Model>
+std::atomic<int>& KelDSP<Model>::settingOf(int parameter) {
     return parameter == kGainParameter
                ? gainSetting
                : (parameter == kToneParameter ? toneSetting : outputSetting);
 }
 
-template <class Model> void KelDSP<Model>::postEditorUpdate() {
+template <class Model>
+void KelDSP<Model>::postEditorUpdate() {
     if (editor) {
         editor->postUpdate();
     }
 }
 
-template <class Model> void KelDSP<Model>::setParameter(VstInt32 index, float value) {
+template <class Model>
+void KelDSP<Model>::setParameter(VstInt32 index, float value) {
     programs[curProgram].setValue(index, value);
     if (index == kEffectParameter) {
         paramValues[index] = value;
@@ -118,7 +132,8 @@ template <class Model> void KelDSP<Model>::setParameter(VstInt32 index, float va
     postEditorUpdate();
 }
 
-template <class Model> float KelDSP<Model>::getParameter(VstInt32 index) {
+template <class Model>
+float KelDSP<Model>::getParameter(VstInt32 index) {
     if (index >= 0 && index < kNumParameters) {
         return paramValues[index];
     }
@@ -128,43 +143,63 @@ template <class Model> float KelDSP<Model>::getParameter(VstInt32 index) {
     return 0.0f;
 }
 
-template <class Model> void KelDSP<Model>::applyParameters() {
+template <class Model>
+void KelDSP<Model>::applyParameters() {
     // Cleared before the settings are read: a change stored meanwhile raises it again.
     parametersChanged.exchange(false, std::memory_order_acq_rel);
+    derived = Model::deriveSettings(gainSetting, toneSetting, outputSetting);
+    Model::configure(processorLeft, derived);
+    Model::configure(processorRight, derived);
     postEditorUpdate();
 }
 
+namespace kel_shell {
+
+inline bool channelsPresent(float** inputs, float** outputs) {
+    return inputs && outputs && inputs[0] && inputs[1] && outputs[0] && outputs[1];
+}
+
+} // namespace kel_shell
+
 template <class Model>
 void KelDSP<Model>::process(float** inputs, float** outputs, VstInt32 sampleFrames) {
-    if (sampleFrames <= 0 || !inputs || !outputs) {
+    if (sampleFrames <= 0 || !kel_shell::channelsPresent(inputs, outputs)) {
         return;
     }
-    for (int channel = 0; channel < 2; ++channel) {
-        const float* in = inputs[channel];
-        float* out = outputs[channel];
-        if (!in || !out) {
-            continue;
+    if (bypassed) {
+        for (int channel = 0; channel < 2; ++channel) {
+            for (VstInt32 i = 0; i < sampleFrames; ++i) {
+                outputs[channel][i] += inputs[channel][i];
+            }
         }
-        for (VstInt32 i = 0; i < sampleFrames; ++i) {
-            out[i] += in[i];
-        }
+        return;
     }
+    if (parametersChanged.load(std::memory_order_acquire)) {
+        applyParameters();
+    }
+    runStereoAdding(processorLeft, processorRight, inputs, outputs, sampleFrames);
 }
 
 template <class Model>
 void KelDSP<Model>::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
-    if (sampleFrames <= 0 || !inputs || !outputs) {
+    if (sampleFrames <= 0 || !kel_shell::channelsPresent(inputs, outputs)) {
         return;
     }
-    for (int channel = 0; channel < 2; ++channel) {
-        if (inputs[channel] && outputs[channel]) {
+    if (bypassed) {
+        for (int channel = 0; channel < 2; ++channel) {
             std::memmove(outputs[channel], inputs[channel],
                          static_cast<std::size_t>(sampleFrames) * sizeof(float));
         }
+        return;
     }
+    if (parametersChanged.load(std::memory_order_acquire)) {
+        applyParameters();
+    }
+    runStereoReplacing(processorLeft, processorRight, inputs, outputs, sampleFrames);
 }
 
-template <class Model> void KelDSP<Model>::setProgram(VstInt32 program) {
+template <class Model>
+void KelDSP<Model>::setProgram(VstInt32 program) {
     if (program >= 0 && program < kNumPrograms) {
         curProgram = program;
         const ProgramRecord& record = programs[program];
@@ -179,11 +214,13 @@ template <class Model> void KelDSP<Model>::setProgram(VstInt32 program) {
     postEditorUpdate();
 }
 
-template <class Model> void KelDSP<Model>::setProgramName(char* name) {
+template <class Model>
+void KelDSP<Model>::setProgramName(char* name) {
     programs[curProgram].setName(name);
 }
 
-template <class Model> void KelDSP<Model>::getProgramName(char* name) {
+template <class Model>
+void KelDSP<Model>::getProgramName(char* name) {
     programs[curProgram].getName(name);
 }
 
@@ -196,7 +233,8 @@ bool KelDSP<Model>::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) 
     return true;
 }
 
-template <class Model> void KelDSP<Model>::getParameterLabel(VstInt32 index, char* label) {
+template <class Model>
+void KelDSP<Model>::getParameterLabel(VstInt32 index, char* label) {
     if (index < 0 || index >= kNumParameters) {
         return;
     }
@@ -208,7 +246,8 @@ template <class Model> void KelDSP<Model>::getParameterLabel(VstInt32 index, cha
     }
 }
 
-template <class Model> void KelDSP<Model>::getParameterDisplay(VstInt32 index, char* text) {
+template <class Model>
+void KelDSP<Model>::getParameterDisplay(VstInt32 index, char* text) {
     if (index == kEffectParameter) {
         std::strcpy(text, bypassed ? "Off" : " On");
     } else if (index >= kGainParameter && index <= kOutputParameter) {
@@ -216,7 +255,8 @@ template <class Model> void KelDSP<Model>::getParameterDisplay(VstInt32 index, c
     }
 }
 
-template <class Model> void KelDSP<Model>::getParameterName(VstInt32 index, char* text) {
+template <class Model>
+void KelDSP<Model>::getParameterName(VstInt32 index, char* text) {
     if (index < 0 || index >= kNumParameters) {
         return;
     }
@@ -224,16 +264,20 @@ template <class Model> void KelDSP<Model>::getParameterName(VstInt32 index, char
     std::strcpy(text, name ? name : description().toneParameterName);
 }
 
-template <class Model> void KelDSP<Model>::setSampleRate(float rate) {
+template <class Model>
+void KelDSP<Model>::setSampleRate(float rate) {
     if (rate == sampleRate) {
         return;
     }
     sampleRate = rate;
     parametersChanged.store(true, std::memory_order_release);
     suspend();
+    processorLeft.setSampleRate(rate);
+    processorRight.setSampleRate(rate);
 }
 
-template <class Model> void KelDSP<Model>::resume() {
+template <class Model>
+void KelDSP<Model>::resume() {
     postEditorUpdate();
 }
 
@@ -258,22 +302,26 @@ bool KelDSP<Model>::getOutputProperties(VstInt32 index, VstPinProperties* proper
     return fillPinProperties(index, properties, "%1d Out");
 }
 
-template <class Model> bool KelDSP<Model>::getEffectName(char* name) {
+template <class Model>
+bool KelDSP<Model>::getEffectName(char* name) {
     std::strcpy(name, description().effectName);
     return true;
 }
 
-template <class Model> bool KelDSP<Model>::getVendorString(char* text) {
+template <class Model>
+bool KelDSP<Model>::getVendorString(char* text) {
     std::strcpy(text, kVendorName);
     return true;
 }
 
-template <class Model> bool KelDSP<Model>::getProductString(char* text) {
+template <class Model>
+bool KelDSP<Model>::getProductString(char* text) {
     std::strcpy(text, kProductName);
     return true;
 }
 
-template <class Model> VstInt32 KelDSP<Model>::canDo(char* text) {
+template <class Model>
+VstInt32 KelDSP<Model>::canDo(char* text) {
     static const char* const capabilities[] = {"plugAsChannelInsert", "plugAsSend", "2in2out"};
     for (const char* capability : capabilities) {
         if (std::strcmp(text, capability) == 0) {

@@ -1,9 +1,23 @@
 // HN-6 Clean Preamp: what sets it apart from the other plug-ins of the bundle.
 #pragma once
 
+#include "dsp/clean_preamp.h"
 #include "shell/plugin_description.h"
 
 struct CleanModel {
+    using Preamp = CleanPreamp;
+
+    // What the processors get, derived from the integer settings.
+    struct Settings {
+        float drive;  // 0.05 to 50, in front of the second waveshaper
+        float level;  // 0.01 to 10, output factor
+        float bright; // 0 to 15 dB, gain of the bright shelf
+    };
+
+    // Gain and Output span -40 to +20 dB in steps of 0.6 dB; drive is 5 times the Gain factor.
+    static Settings deriveSettings(int gain, int bright, int output);
+    static void configure(CleanPreamp& preamp, const Settings& settings);
+
     static constexpr PluginDescription description{
         "HN-6 Clean Preamp",
         "Bright",

@@ -1,9 +1,23 @@
 // KR-6 Crunch Preamp: what sets it apart from the other plug-ins of the bundle.
 #pragma once
 
+#include "dsp/crunch_preamp.h"
 #include "shell/plugin_description.h"
 
 struct CrunchModel {
+    using Preamp = CrunchPreamp;
+
+    // What the processors get, derived from the integer settings.
+    struct Settings {
+        float drive; // 7 to about 221.4, in front of the second waveshaper
+        float mid;   // 0 to 15 dB, gain of the mid bell
+        float level; // 0.01 to 10, output factor
+    };
+
+    // Gain spans 0 to +30 dB above a drive of 7; Output spans -40 to +20 dB.
+    static Settings deriveSettings(int gain, int midBoost, int output);
+    static void configure(CrunchPreamp& preamp, const Settings& settings);
+
     static constexpr PluginDescription description{
         "KR-6 Crunch Preamp",
         "Mid Boost",

@@ -10,16 +10,9 @@
 #include "host/host_callback.h"
 #include "host/plugin_info.h"
 #include "host/plugin_module.h"
+#include "tests/integration/module_paths.h"
 
 namespace {
-
-std::string besideThisProgram(const std::string& file) {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
-    folder.resize(folder.find_last_of("\\/") + 1);
-    return folder + file;
-}
 
 struct ModuleCase {
     const char* file;

@@ -17,7 +17,8 @@
 namespace {
 
 // Records what reaches setParameter (the program marker among it) and when it is destroyed.
-template <class Model> class Probe : public KelDSP<Model> {
+template <class Model>
+class Probe : public KelDSP<Model> {
 public:
     explicit Probe(audioMasterCallback host, bool* destroyedFlag = nullptr)
         : KelDSP<Model>(host), destroyed(destroyedFlag) {}
@@ -46,9 +47,11 @@ public:
     bool* destroyed;
 };
 
-template <class Model> struct Expected;
+template <class Model>
+struct Expected;
 
-template <> struct Expected<CleanModel> {
+template <>
+struct Expected<CleanModel> {
     static constexpr const char* effectName = "HN-6 Clean Preamp";
     static constexpr const char* toneName = "Bright";
     static constexpr const char* displays[4] = {" On", "50", "5", "69"};
@@ -57,7 +60,8 @@ template <> struct Expected<CleanModel> {
                                                     "Default",  "Default",     "Default"};
 };
 
-template <> struct Expected<CrunchModel> {
+template <>
+struct Expected<CrunchModel> {
     static constexpr const char* effectName = "KR-6 Crunch Preamp";
     static constexpr const char* toneName = "Mid Boost";
     static constexpr const char* displays[4] = {" On", "50", "8", "66"};
@@ -66,7 +70,8 @@ template <> struct Expected<CrunchModel> {
                                                     "Default",   "Default",    "Default"};
 };
 
-template <class Model> class KelDSPTest : public ::testing::Test {
+template <class Model>
+class KelDSPTest : public ::testing::Test {
 protected:
     void SetUp() override {
         FakeHost::reset();

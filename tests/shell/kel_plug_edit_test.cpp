@@ -11,7 +11,8 @@
 
 namespace {
 
-template <class Model> class KelPlugEditTest : public ::testing::Test {
+template <class Model>
+class KelPlugEditTest : public ::testing::Test {
 protected:
     void SetUp() override { FakeHost::reset(); }
 
