@@ -127,4 +127,30 @@ inline double floatAtOrBelow(double x) {
     return f;
 }
 
+// Drives a software-pipelined loop over n frames: pass(i, active) runs stage k on frame i - k for
+// every bit k set in `active`. The first and last Stages - 1 passes fill and drain the pipeline
+// with only the stages that have a frame.
+template <int Stages, class Pass>
+KEL_PAIR_INLINE void runPipelined(int n, const Pass& pass) {
+    const auto edge = [&](int i) KEL_LAMBDA_INLINE {
+        unsigned active = 0;
+        for (int k = 0; k < Stages; ++k) {
+            if (i - k >= 0 && i - k < n) {
+                active |= 1u << k;
+            }
+        }
+        pass(i, active);
+    };
+    int i = 0;
+    for (; i < Stages - 1 && i < n; ++i) {
+        edge(i);
+    }
+    for (; i < n; ++i) {
+        pass(i, (1u << Stages) - 1);
+    }
+    for (; i < n + Stages - 1; ++i) {
+        edge(i);
+    }
+}
+
 } // namespace kel_dsp::pair

@@ -266,25 +266,7 @@ KEL_REALIGN_STACK void CleanPreamp::runPair(CleanPreamp& l, CleanPreamp& r, cons
             y1 = run<false>(inputHighPass, widen(load(inLeft + i, inRight + i)));
         }
     };
-    const auto edge = [&](int i) KEL_LAMBDA_INLINE {
-        unsigned active = 0;
-        for (int k = 0; k < kStages; ++k) {
-            if (i - k >= 0 && i - k < n) {
-                active |= 1u << k;
-            }
-        }
-        pass(i, active);
-    };
-    int i = 0;
-    for (; i < kStages - 1 && i < n; ++i) {
-        edge(i);
-    }
-    for (; i < n; ++i) {
-        pass(i, (1u << kStages) - 1);
-    }
-    for (; i < n + kStages - 1; ++i) {
-        edge(i);
-    }
+    runPipelined<kStages>(n, pass);
 
     const auto keep = [](const PairHighPass& p, FilterSection& sl, FilterSection& sr) {
         sl.s1_ = leftLane(p.s1);

@@ -313,25 +313,7 @@ KEL_REALIGN_STACK void CrunchPreamp::runPair(CrunchPreamp& l, CrunchPreamp& r, c
             e = flushTiny(narrow(shapeCubic(d, first)));
         }
     };
-    const auto edge = [&](int i) KEL_LAMBDA_INLINE {
-        unsigned active = 0;
-        for (int k = 0; k < kStages; ++k) {
-            if (i - k >= 0 && i - k < n) {
-                active |= 1u << k;
-            }
-        }
-        pass(i, active);
-    };
-    int i = 0;
-    for (; i < kStages - 1 && i < n; ++i) {
-        edge(i);
-    }
-    for (; i < n; ++i) {
-        pass(i, (1u << kStages) - 1);
-    }
-    for (; i < n + kStages - 1; ++i) {
-        edge(i);
-    }
+    runPipelined<kStages>(n, pass);
 
     l.midS1_ = leftLane(mid.s1);
     r.midS1_ = rightLane(mid.s1);
