@@ -1,10 +1,20 @@
 #include "editor/kel_prop_page.h"
 
-KelPropPage::KelPropPage(AudioEffect* owner, const PluginDescription& description)
-    : AEffEditor(owner), plugin(description) {}
+#include <new>
+
+KelPropPage::KelPropPage(AudioEffectX* owner, const PluginDescription& description)
+    : AEffEditor(owner), plugin(description),
+      presetBank(new (std::nothrow) KelPresetBank(description)) {
+    if (presetBank) {
+        presetBank->setEffect(owner);
+    }
+}
+
+KelPropPage::~KelPropPage() = default;
 
 bool KelPropPage::getRect(ERect** out) {
-    const EditorLayout& size = layoutFor(layout);
+    const EditorLayout& size =
+        layoutFor(presetBank ? presetBank->layoutSelector() : kWideLayoutSelector);
     rect.top = 0;
     rect.left = 0;
     rect.bottom = static_cast<short>(size.height);
@@ -16,4 +26,10 @@ bool KelPropPage::getRect(ERect** out) {
 bool KelPropPage::open(void* parentWindow) {
     AEffEditor::open(parentWindow);
     return false;
+}
+
+void KelPropPage::close() {
+    if (presetBank) {
+        presetBank->saveQuickSlots();
+    }
 }

@@ -10,6 +10,8 @@ packages=(
     xvfb xauth
     googletest libbenchmark-dev
     sox
+    fp-utils
+    clang libclang-rt-14-dev
 )
 
 sudo=""

@@ -22,10 +22,14 @@ kel_ensure_wine_prefix() {
 }
 
 # Keeps one Wine server (and Wine's own service processes) running for a whole test run instead
-# of one per test program. The services are started here, detached from the caller's output, so
-# that no test's output pipe stays open behind them.
+# of one per test program. Call it with the display the tests are to use already set: Wine makes
+# its desktop when the server starts. The services are started here, detached from the caller's
+# output, so that no test's output pipe stays open behind them.
 kel_start_wine_server() {
     kel_ensure_wine_prefix
+    # A server left from an earlier run may sit on a display that is gone; start afresh.
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
     wineserver -p
     wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 }

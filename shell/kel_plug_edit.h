@@ -8,7 +8,8 @@
 #include "shell/entry.h"
 #include "shell/kel_dsp.h"
 
-template <class Model> class KelPlugEdit : public KelDSP<Model> {
+template <class Model>
+class KelPlugEdit : public KelDSP<Model> {
 public:
     explicit KelPlugEdit(audioMasterCallback host) : KelDSP<Model>(host) {
         this->setUniqueID(kUniqueId);
@@ -31,8 +32,8 @@ public:
         std::memset(text, 0, sizeof(text));
         host(nullptr, audioMasterGetProductString, 0, 0, text, 0.0f);
         text[sizeof(text) - 1] = 0;
-        if (std::strlen(text) >= 8 && std::strchr("GgBb", text[7])) {
-            page->setLayoutSelector(kTallLayoutSelector);
+        if (std::strlen(text) >= 8 && std::strchr("GgBb", text[7]) && page->bank()) {
+            page->bank()->setLayoutSelector(kTallLayoutSelector);
         }
     }
 

@@ -1,0 +1,153 @@
+#include "editor/popup_menu.h"
+
+#include <string>
+
+#include "editor/this_module.h"
+
+namespace {
+
+UINT platformFlags(int flags, int understood) {
+    const int used = flags & understood;
+    UINT result = MF_STRING;
+    if (used & PopupMenu::kPopup) {
+        result |= MF_POPUP;
+    }
+    if (used & PopupMenu::kSeparator) {
+        result |= MF_SEPARATOR;
+    }
+    if (used & PopupMenu::kMenuBarBreak) {
+        result |= MF_MENUBARBREAK;
+    }
+    result |= (used & PopupMenu::kByPosition) ? MF_BYPOSITION : MF_BYCOMMAND;
+    if (used & PopupMenu::kGreyed) {
+        result |= MF_GRAYED;
+    }
+    return result;
+}
+
+} // namespace
+
+std::string literalMenuCaption(const std::string& text) {
+    std::string caption;
+    for (char c : text) {
+        caption += c;
+        if (c == '&') {
+            caption += '&';
+        }
+    }
+    return caption;
+}
+
+bool PopupMenu::load(int resource, int popupIndex) {
+    destroy();
+    loaded = LoadMenuA(thisModule(), MAKEINTRESOURCEA(resource));
+    if (!loaded) {
+        return false;
+    }
+    popup = GetSubMenu(loaded, popupIndex);
+    if (!popup) {
+        return false;
+    }
+    // Taken out of the loaded menu, so that each handle is destroyed exactly once.
+    RemoveMenu(loaded, static_cast<UINT>(popupIndex), MF_BYPOSITION);
+    return true;
+}
+
+bool PopupMenu::create() {
+    destroy();
+    popup = CreatePopupMenu();
+    return popup != nullptr;
+}
+
+void PopupMenu::destroy() {
+    if (popup) {
+        DestroyMenu(popup);
+        popup = nullptr;
+    }
+    if (loaded) {
+        DestroyMenu(loaded);
+        loaded = nullptr;
+    }
+}
+
+bool PopupMenu::check(UINT command, bool on) {
+    if (!popup) {
+        return false;
+    }
+    return CheckMenuItem(popup, command, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED)) !=
+           static_cast<DWORD>(-1);
+}
+
+bool PopupMenu::enable(UINT command, bool on) {
+    if (!popup) {
+        return false;
+    }
+    return EnableMenuItem(popup, command, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED)) != -1;
+}
+
+bool PopupMenu::append(UINT_PTR commandOrSubmenu, const char* caption, int flags) {
+    if (!popup) {
+        return false;
+    }
+    const UINT how = platformFlags(flags, kPopup | kSeparator | kMenuBarBreak);
+    return AppendMenuA(popup, how, commandOrSubmenu, caption) != FALSE;
+}
+
+bool PopupMenu::insert(UINT positionOrCommand, UINT_PTR commandOrSubmenu, const char* caption,
+                       int flags) {
+    if (!popup) {
+        return false;
+    }
+    const UINT how = platformFlags(flags, kPopup | kByPosition | kGreyed);
+    return InsertMenuA(popup, positionOrCommand, how, commandOrSubmenu, caption) != FALSE;
+}
+
+bool PopupMenu::modify(UINT positionOrCommand, UINT_PTR newCommand, const char* caption,
+                       int flags) {
+    if (!popup) {
+        return false;
+    }
+    const std::string literal = caption ? literalMenuCaption(caption) : std::string();
+    const UINT how = platformFlags(flags, kPopup | kSeparator | kMenuBarBreak | kByPosition);
+    return ModifyMenuA(popup, positionOrCommand, how, newCommand,
+                       caption ? literal.c_str() : nullptr) != FALSE;
+}
+
+bool PopupMenu::caption(UINT command, char* text, int size) {
+    if (!popup || !text || size <= 0) {
+        return false;
+    }
+    text[0] = 0;
+    if (GetMenuState(popup, command, MF_BYCOMMAND) == static_cast<UINT>(-1)) {
+        return false;
+    }
+    GetMenuStringA(popup, command, text, size, MF_BYCOMMAND);
+    text[size - 1] = 0;
+    return true;
+}
+
+bool PopupMenu::detach(HMENU submenu) {
+    if (!popup || !submenu) {
+        return false;
+    }
+    const int count = GetMenuItemCount(popup);
+    for (int position = 0; position < count; ++position) {
+        if (GetSubMenu(popup, position) == submenu) {
+            return RemoveMenu(popup, static_cast<UINT>(position), MF_BYPOSITION) != FALSE;
+        }
+    }
+    return false;
+}
+
+int PopupMenu::track(int x, int y, HWND window) {
+    if (!popup) {
+        return -1;
+    }
+    RECT frame{};
+    if (window) {
+        GetWindowRect(window, &frame);
+    }
+    return static_cast<int>(TrackPopupMenu(
+        popup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
+        x + frame.left, y + frame.top, 0, window, nullptr));
+}

@@ -1,0 +1,345 @@
+// The bank's slots, compare scratch and menus. The registry side of the user presets lives in
+// user_preset_store.cpp, the archive files in preset_archive.cpp.
+#include "presets/kel_preset_bank.h"
+
+#include <cstring>
+
+#include "editor/help.h"
+#include "editor/menu_commands.h"
+#include "presets/preset_user_interface.h"
+#include "shell/parameter_values.h"
+#include "shell/parameters.h"
+
+namespace {
+
+constexpr const char* kNoneName = "None";
+constexpr const char* kBuiltInCaption = "Built-In";
+constexpr const char* kUserPresetsCaption = "User Presets";
+// Entries of the slot menu as loaded: the slot's name, a separator; the bank puts its submenus
+// after the separator.
+constexpr UINT kBuiltInMenuPosition = 2;
+constexpr UINT kUserMenuPosition = 3;
+// The slot menu hangs below the point it is asked for, at the button's lower edge.
+constexpr int kSlotMenuDrop = 10;
+
+UINT presetCommand(int number) {
+    return static_cast<UINT>(KEL_CMD_PRESET_BASE + number);
+}
+
+void copyName(char* target, const std::string& name) {
+    const std::size_t length =
+        name.size() < kPresetNameBufferSize ? name.size() : kPresetNameBufferSize - 1;
+    std::memcpy(target, name.data(), length);
+    target[length] = 0;
+}
+
+} // namespace
+
+KelPresetBank::KelPresetBank(const PluginDescription& description)
+    : plugin(description), ui(&systemPresetUserInterface()) {
+    changeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    refresh();
+}
+
+KelPresetBank::~KelPresetBank() {
+    saveQuickSlots();
+    releaseMenus();
+    if (changeEvent) {
+        CloseHandle(changeEvent);
+    }
+    if (presetKey) {
+        RegCloseKey(presetKey);
+    }
+}
+
+void KelPresetBank::setUserInterface(PresetUserInterface* userInterface) {
+    ui = userInterface ? userInterface : &systemPresetUserInterface();
+}
+
+bool KelPresetBank::needsRefresh() {
+    return refreshFlag || (changeEvent && WaitForSingleObject(changeEvent, 0) == WAIT_OBJECT_0);
+}
+
+bool KelPresetBank::refreshIfNeeded() {
+    return needsRefresh() ? refresh() : true;
+}
+
+bool KelPresetBank::refresh() {
+    scratch = {builtIn(0).values[0], builtIn(0).values[1], builtIn(0).values[2]};
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        slots[slot] = QuickSlot{kNoneName, kNoPreset};
+    }
+    releaseMenus();
+    if (!slotMenu.load(KEL_MENU_RESOURCE, KEL_SLOT_POPUP) || !builtInMenu.create() ||
+        !userMenu.create()) {
+        releaseMenus();
+        return false;
+    }
+    for (int i = 0; i < builtInCount; ++i) {
+        builtInMenu.append(presetCommand(i), literalMenuCaption(builtIn(i).name).c_str(), 0);
+    }
+    slotMenu.insert(kBuiltInMenuPosition, reinterpret_cast<UINT_PTR>(builtInMenu.handle()),
+                    kBuiltInCaption, PopupMenu::kPopup | PopupMenu::kByPosition);
+    rebuildUserList();
+    slotMenu.insert(
+        kUserMenuPosition, reinterpret_cast<UINT_PTR>(userMenu.handle()), kUserPresetsCaption,
+        PopupMenu::kPopup | PopupMenu::kByPosition | (userNames.empty() ? PopupMenu::kGreyed : 0));
+    readSlotNames();
+    resolveSlots();
+    refreshFlag = false;
+    return true;
+}
+
+void KelPresetBank::releaseMenus() {
+    // The submenus hang in the slot menu, which would destroy them with itself: each menu is
+    // taken apart first so that every handle is destroyed once, by its owner.
+    slotMenu.detach(builtInMenu.handle());
+    slotMenu.detach(userMenu.handle());
+    slotMenu.destroy();
+    builtInMenu.destroy();
+    userMenu.destroy();
+}
+
+int KelPresetBank::builtInIndexOf(const std::string& name) const {
+    for (int i = 0; i < builtInCount; ++i) {
+        if (name == builtIn(i).name) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void KelPresetBank::takeBuiltIn(int slot, int index) {
+    slots[slot] = QuickSlot{builtIn(index).name, index};
+}
+
+void KelPresetBank::fallBackToBuiltIn(int slot) {
+    takeBuiltIn(slot, slot < builtInCount ? slot : 0);
+}
+
+void KelPresetBank::resolveSlots() {
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        QuickSlot& quick = slots[slot];
+        bool found = false;
+        for (std::size_t k = 0; k < userNames.size() && !found; ++k) {
+            if (userNames[k] == quick.name) {
+                quick.number = kFirstUserPreset + static_cast<int>(k);
+                found = true;
+            }
+        }
+        if (found) {
+            continue;
+        }
+        const int index = builtInIndexOf(quick.name);
+        if (index >= 0) {
+            quick.number = index;
+        } else {
+            fallBackToBuiltIn(slot);
+        }
+    }
+}
+
+bool KelPresetBank::getSlotName(int slot, char* name) {
+    if (slot < 1 || slot > kSlotCount || !name) {
+        return false;
+    }
+    refreshIfNeeded();
+    copyName(name, slots[slot].name);
+    return true;
+}
+
+bool KelPresetBank::getPresetName(int number, char* name) {
+    refreshIfNeeded();
+    if (!presetKey || !name) {
+        return false;
+    }
+    if (isBuiltInNumber(number)) {
+        copyName(name, builtIn(number).name);
+        return true;
+    }
+    const int k = number - kFirstUserPreset;
+    if (number >= kFirstUserPreset && k < static_cast<int>(userNames.size())) {
+        copyName(name, userNames[static_cast<std::size_t>(k)]);
+        return true;
+    }
+    return false;
+}
+
+bool KelPresetBank::isBuiltInSlot(int slot) {
+    refreshIfNeeded();
+    if (slot < 1 || slot > kSlotCount) {
+        return false;
+    }
+    return slots[slot].number < builtInCount;
+}
+
+int KelPresetBank::userPresetCount() {
+    refreshIfNeeded();
+    return static_cast<int>(userNames.size());
+}
+
+PresetValues KelPresetBank::currentSettings() const {
+    PresetValues values{};
+    for (int i = 0; i < kPresetValueCount; ++i) {
+        const int parameter = kGainParameter + i;
+        values[i] =
+            toPresetValue(effect->getParameter(parameter), 0, kParameterTable[parameter].span);
+    }
+    return values;
+}
+
+void KelPresetBank::applyValues(const PresetValues& values, bool tellHost) {
+    for (int i = 0; i < kPresetValueCount; ++i) {
+        const int parameter = kGainParameter + i;
+        const float value = toParameterValue(values[i], 0, kParameterTable[parameter].span);
+        if (tellHost) {
+            effect->setParameterAutomated(parameter, value);
+        } else {
+            effect->setParameter(parameter, value);
+        }
+    }
+}
+
+bool KelPresetBank::recallSlot(int slot) {
+    if (slot < 0 || slot > kSlotCount || !effect) {
+        return false;
+    }
+    if (slot == 0) {
+        applyValues(scratch, false);
+        return true;
+    }
+    refreshIfNeeded();
+    const QuickSlot& quick = slots[slot];
+    if (isBuiltInNumber(quick.number)) {
+        effect->setProgram(quick.number);
+        const int* values = builtIn(quick.number).values;
+        applyValues({values[0], values[1], values[2]}, true);
+        return true;
+    }
+    PresetValues values{};
+    if (quick.number == kNoPreset || !readStoredPreset(quick.name, values)) {
+        return false;
+    }
+    applyValues(values, true);
+    return true;
+}
+
+bool KelPresetBank::storeSlot(int slot) {
+    if (slot < 0 || slot > kSlotCount || !effect) {
+        return false;
+    }
+    if (slot > 0) {
+        // Before the scratch takes the settings: a refresh would reset it.
+        refreshIfNeeded();
+    }
+    scratch = currentSettings();
+    if (slot == 0) {
+        return true;
+    }
+    const QuickSlot& quick = slots[slot];
+    if (quick.number < builtInCount || !presetKey) {
+        return false;
+    }
+    return writeStoredPreset(quick.name, scratch);
+}
+
+int KelPresetBank::trackSlotMenu(int slot, int x, int y) {
+    if (slot < 1 || slot > kSlotCount) {
+        return 0;
+    }
+    if (!slotMenu.isValid()) {
+        return -1;
+    }
+    refreshIfNeeded();
+    if (!slotMenu.isValid()) {
+        return -1;
+    }
+    const QuickSlot& quick = slots[slot];
+    slotMenu.modify(0, KEL_CMD_RELOAD_SLOT, quick.name.c_str(), PopupMenu::kByPosition);
+    const bool builtInSlot = quick.number < builtInCount;
+    slotMenu.enable(KEL_CMD_OVERWRITE_PRESET, !builtInSlot);
+    slotMenu.enable(KEL_CMD_DELETE_PRESET, !builtInSlot);
+    const bool marked = quick.number != kNoPreset;
+    if (marked) {
+        slotMenu.check(presetCommand(quick.number), true);
+    }
+    const int command = slotMenu.track(x, y + kSlotMenuDrop, owner);
+    if (marked) {
+        slotMenu.check(presetCommand(quick.number), false);
+    }
+
+    const int userCount = static_cast<int>(userNames.size());
+    bool recall = false;
+    if (command == KEL_CMD_OVERWRITE_PRESET) {
+        return storeSlot(slot) ? command : -command;
+    } else if (command == KEL_CMD_DELETE_PRESET) {
+        if (!deleteSlotPreset(slot)) {
+            return -command;
+        }
+        recallSlot(slot);
+        return command;
+    } else if (command == KEL_CMD_RELOAD_SLOT) {
+        recall = true;
+    } else if (command >= KEL_CMD_PRESET_BASE && command < KEL_CMD_PRESET_BASE + builtInCount) {
+        takeBuiltIn(slot, command - KEL_CMD_PRESET_BASE);
+        recall = true;
+    } else if (command >= KEL_CMD_PRESET_BASE + kFirstUserPreset &&
+               command < KEL_CMD_PRESET_BASE + kFirstUserPreset + userCount) {
+        const int k = command - KEL_CMD_PRESET_BASE - kFirstUserPreset;
+        slots[slot] = QuickSlot{userNames[static_cast<std::size_t>(k)], kFirstUserPreset + k};
+        recall = true;
+    }
+    if (!recall) {
+        return command;
+    }
+    if (command != KEL_CMD_RELOAD_SLOT) {
+        // The assignment goes to the registry at once: the next refresh reads the slots from
+        // there, and it may come any time another instance changes a preset.
+        saveQuickSlots();
+    }
+    return recallSlot(slot) ? 1 : -1;
+}
+
+int KelPresetBank::trackOptionsMenu(int x, int y) {
+    PopupMenu menu;
+    if (!menu.load(KEL_MENU_RESOURCE, KEL_OPTIONS_POPUP)) {
+        return -1;
+    }
+    menu.check(layout != 0 ? KEL_CMD_WIDE_LAYOUT : KEL_CMD_TALL_LAYOUT, true);
+    menu.enable(KEL_CMD_EXPORT_PRESETS, userPresetCount() > 0);
+    menu.enable(KEL_CMD_DELETE_ALL_PRESETS, userPresetCount() > 0);
+    const int command = menu.track(x, y, owner);
+    menu.destroy();
+
+    bool done = false;
+    switch (command) {
+    case KEL_CMD_HELP:
+        done = openHelp(owner);
+        break;
+    case KEL_CMD_DELETE_ALL_PRESETS:
+        done = deleteAllUserPresets();
+        break;
+    case KEL_CMD_EXPORT_PRESETS:
+        done = exportPresets();
+        break;
+    case KEL_CMD_IMPORT_PRESETS:
+        done = importPresets();
+        break;
+    default:
+        return command;
+    }
+    return done ? command : -command;
+}
+
+std::string KelPresetBank::effectName() const {
+    char name[kPresetNameBufferSize + 64] = {};
+    if (effect && effect->getEffectName(name)) {
+        name[sizeof(name) - 1] = 0;
+        return name;
+    }
+    return plugin.effectName;
+}
+
+int KelPresetBank::message(const char* text, UINT style) {
+    return ui->showMessage(owner, text, kPresetMessageCaption, style);
+}

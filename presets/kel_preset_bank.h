@@ -1,0 +1,146 @@
+// The preset bank of one plug-in instance: the built-in presets, the user presets that every
+// instance of the user shares through the registry, the quick slots P1 to P4, the compare scratch
+// (slot 0), the slot and options menus, and the layout selector the editor reads.
+//
+// Preset numbers: 0 to 4 the built-in presets, 100 + k user preset k (its place in the user
+// list), -1 none. Menu command 40100 + n chooses preset n.
+//
+// Everything runs on the host's user-interface thread. Changes of the user presets made by any
+// instance (this one included) reach the bank through a registry change notification; operations
+// that read the user list or the slots refresh first when it fired.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "editor/editor_layout.h"
+#include "editor/popup_menu.h"
+#include "presets/preset_format.h"
+#include "shell/audio_effect_x.h"
+#include "shell/plugin_description.h"
+
+class PresetUserInterface;
+
+// Under HKEY_CURRENT_USER: the user presets of both plug-ins, one binary value each, and the
+// quick-slot names "P1" to "P4" shared by both plug-ins.
+inline constexpr const char* kUserPresetKey =
+    "Software\\DirectShow\\Presets\\{58C1FE36-DD8E-11d3-9057-000000000000}";
+inline constexpr const char* kQuickSlotKey = "Software\\Sonadrix\\VST\\RX4";
+
+class KelPresetBank {
+public:
+    static constexpr int kSlotCount = 4;
+    static constexpr int kNoPreset = -1;
+    static constexpr int kFirstUserPreset = 100;
+
+    // Creates the change event and runs the first refresh.
+    explicit KelPresetBank(const PluginDescription& description);
+    // Saves the quick slots, destroys the menus, closes the event and the registry key.
+    ~KelPresetBank();
+    KelPresetBank(const KelPresetBank&) = delete;
+    KelPresetBank& operator=(const KelPresetBank&) = delete;
+
+    void setEffect(AudioEffectX* instance) { effect = instance; }
+    // Parent of the menus and message boxes.
+    void setOwnerWindow(HWND window) { owner = window; }
+    HWND ownerWindow() const { return owner; }
+    // File dialogs and message boxes; nullptr restores the system's.
+    void setUserInterface(PresetUserInterface* ui);
+
+    // 1 wide layout, 0 tall layout; 1 unless the effect chose the tall one.
+    int layoutSelector() const { return layout; }
+    void setLayoutSelector(int selector) { layout = selector; }
+
+    // True when another instance or this one changed the user presets since the last refresh.
+    // Never waits.
+    bool needsRefresh();
+    // Rebuilds menus, user list and quick slots from the registry and resets the compare scratch
+    // to the "Default" preset. False when a menu could not be created; the slots then hold no
+    // preset until a later refresh succeeds.
+    bool refresh();
+
+    // Slot 1 to 4; name takes kPresetNameBufferSize bytes.
+    bool getSlotName(int slot, char* name);
+    // Name of preset number n (built-in or user); false when the user-preset key is not open or
+    // n names no preset. name takes kPresetNameBufferSize bytes.
+    bool getPresetName(int number, char* name);
+    // True when the slot (1 to 4) holds a built-in preset, or none; such a slot cannot be
+    // overwritten or deleted.
+    bool isBuiltInSlot(int slot);
+    // The number of user presets of this plug-in.
+    int userPresetCount();
+
+    // Slot 0 applies the compare scratch without telling the host. Slots 1 to 4 apply the slot's
+    // preset and tell the host; a built-in preset also selects its program first.
+    bool recallSlot(int slot);
+    // Keeps the current settings in the compare scratch; slots 1 to 4 also write them into the
+    // slot's user preset (never into a built-in preset).
+    bool storeSlot(int slot);
+    // The slot menu for slot 1 to 4 at (x, y + 10) relative to the owner window: 1 or -1 after a
+    // recall, +/-40008 after an overwrite, +/-40010 after a delete, otherwise the command chosen
+    // (0 dismissed, 40009 store as a new preset); -1 when there is no slot menu.
+    int trackSlotMenu(int slot, int x, int y);
+    // The options menu at (x, y) relative to the owner window. Runs help, delete-all, export and
+    // import itself and answers the command, negated when it failed; other commands unchanged;
+    // -1 when the menu cannot be loaded.
+    int trackOptionsMenu(int x, int y);
+
+    // Stores the current settings as the user preset `name` and puts it into the slot. Refuses
+    // names of more than 64 characters and names of built-in presets.
+    bool storeNewPreset(int slot, const char* name);
+    // Deletes the slot's user preset; every slot that held it falls back to its built-in preset.
+    bool deleteSlotPreset(int slot);
+    // After the user confirmed: deletes every user preset of this plug-in (none of the other's).
+    bool deleteAllUserPresets();
+    // Writes the slot names to the registry, for every instance of both plug-ins.
+    bool saveQuickSlots();
+    // Writes all user presets of this plug-in into an archive file the user names.
+    bool exportPresets();
+    // Reads user presets from an archive file the user picks, asking before each replacement.
+    bool importPresets();
+
+private:
+    struct QuickSlot {
+        std::string name; // at most 64 characters
+        int number = kNoPreset;
+    };
+
+    bool refreshIfNeeded();
+    bool isBuiltInNumber(int number) const { return number >= 0 && number < builtInCount; }
+    const BuiltInPreset& builtIn(int index) const { return plugin.builtIns[index]; }
+    // The first built-in preset of that name, or -1.
+    int builtInIndexOf(const std::string& name) const;
+    void takeBuiltIn(int slot, int index);
+    // Built-in preset s for slot s, built-in 0 when there is no preset s.
+    void fallBackToBuiltIn(int slot);
+    void buildMenus();
+    void releaseMenus();
+    void rebuildUserList();
+    void readSlotNames();
+    void resolveSlots();
+    PresetValues currentSettings() const;
+    void applyValues(const PresetValues& values, bool tellHost);
+    bool readStoredPreset(const std::string& name, PresetValues& values);
+    bool writeStoredPreset(const std::string& name, const PresetValues& values);
+    bool holdsBinaryValue(const std::string& name);
+    std::string effectName() const;
+    int message(const char* text, UINT style);
+
+    const PluginDescription& plugin;
+    int layout = kWideLayoutSelector;
+    int builtInCount = kBuiltInCount;
+    std::vector<std::string> userNames; // the user list
+    PopupMenu slotMenu;
+    PopupMenu builtInMenu;
+    PopupMenu userMenu;
+    PresetValues scratch{};
+    bool refreshFlag = false;
+    AudioEffectX* effect = nullptr;
+    HKEY presetKey = nullptr;
+    HANDLE changeEvent = nullptr;
+    QuickSlot slots[kSlotCount + 1]; // 1 to 4; 0 unused
+    HWND owner = nullptr;
+    PresetUserInterface* ui;
+};

@@ -1,0 +1,200 @@
+// What the preset tests share: a private registry for each test, plug-in instances created the
+// way a host creates them, direct access to the registry values, and scripted file dialogs and
+// message boxes.
+#pragma once
+
+#include <windows.h>
+
+#include <cmath>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "editor/kel_prop_page.h"
+#include "plugins/clean/clean_model.h"
+#include "plugins/crunch/crunch_model.h"
+#include "presets/kel_preset_bank.h"
+#include "presets/preset_user_interface.h"
+#include "shell/kel_plug_edit.h"
+#include "tests/shell/fake_host.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Gives this process an empty HKEY_CURRENT_USER of its own (a scratch key under the real one)
+// for as long as it lives, and removes it afterwards. With machine, HKEY_LOCAL_MACHINE too.
+class RegistrySandbox {
+public:
+    explicit RegistrySandbox(bool machine = false);
+    ~RegistrySandbox();
+    RegistrySandbox(const RegistrySandbox&) = delete;
+    RegistrySandbox& operator=(const RegistrySandbox&) = delete;
+
+    // The scratch key standing in for HKEY_CURRENT_USER, relative to the real one.
+    const std::string& userPath() const { return user; }
+
+private:
+    std::string user;
+    std::string machinePath;
+    HKEY userKey = nullptr;
+    HKEY machineKey = nullptr;
+};
+
+// One plug-in instance as a host creates it through the entry point, with the editor object and
+// its bank. Closed (effClose) when it goes.
+template <class Model>
+class Instance {
+public:
+    Instance() : record(createEffectInstance<KelPlugEdit<Model>>(FakeHost::callback)) {}
+    ~Instance() { close(); }
+    Instance(const Instance&) = delete;
+    Instance& operator=(const Instance&) = delete;
+
+    bool valid() const { return record != nullptr; }
+    AudioEffectX& effect() const { return *static_cast<AudioEffectX*>(record->object); }
+    KelPresetBank& bank() const { return *static_cast<KelPropPage*>(effect().getEditor())->bank(); }
+    AEffect* aeffect() const { return record; }
+    // Sets parameters 1 to 3 from preset values, as a host would.
+    void setSettings(const PresetValues& values) const;
+    // The preset values that parameters 1 to 3 were set to (nearest whole numbers: a value that
+    // is stored and read back again loses what truncation takes, 70 becoming 69).
+    PresetValues settings() const;
+    void close();
+
+private:
+    AEffect* record;
+};
+
+// Traits of the two plug-ins for typed tests.
+template <class Model>
+struct PluginTraits;
+
+template <>
+struct PluginTraits<CleanModel> {
+    using Other = CrunchModel;
+    static constexpr int recordSize = 48;
+    static constexpr const char* effectName = "HN-6 Clean Preamp";
+};
+
+template <>
+struct PluginTraits<CrunchModel> {
+    using Other = CleanModel;
+    static constexpr int recordSize = 32;
+    static constexpr const char* effectName = "KR-6 Crunch Preamp";
+};
+
+// Registry values under the sandboxed HKEY_CURRENT_USER.
+struct RegistryValue {
+    bool exists = false;
+    DWORD type = 0;
+    Bytes data;
+};
+RegistryValue readValue(const char* keyPath, const std::string& name);
+// Writes count bytes of data (all of them unless count is given).
+bool writeValue(const char* keyPath, const std::string& name, DWORD type, const Bytes& data,
+                std::size_t count = SIZE_MAX);
+bool deleteValue(const char* keyPath, const std::string& name);
+std::vector<std::string> valueNames(const char* keyPath);
+
+// Stored presets written directly, as another plug-in, an import or any other program would.
+bool writeStoredPreset(const std::string& name, const PresetValues& values, int recordSize);
+// The values of a stored preset in the registry; false when it is missing or no preset.
+bool readStoredPresetValues(const std::string& name, PresetValues& values);
+// A slot name as the plug-ins write it (65 bytes).
+bool writeSlotName(int slot, const std::string& name);
+std::string readSlotName(int slot);
+
+// The names of user presets a bank lists, in its order.
+std::vector<std::string> listedPresets(KelPresetBank& bank);
+// The name a bank gives a slot, "<refused>" when it refuses.
+std::string slotName(KelPresetBank& bank, int slot);
+// The caption of a menu entry, by position.
+std::string captionAt(HMENU menu, int position);
+
+// Waits up to timeoutMs for the bank to notice a change of the user presets.
+bool waitForRefreshNeed(KelPresetBank& bank, int timeoutMs = 5000);
+
+// Host calls that told the host of automated parameter changes, for one instance.
+std::vector<FakeHostCall> automationOf(AEffect* effect);
+
+std::string testFolder();      // a fresh empty folder for this test's files
+std::string folderOfProgram(); // where the test program and its neighbours live
+Bytes readFile(const std::string& path);
+bool writeFile(const std::string& path, const Bytes& bytes);
+
+// Answers the bank's file dialogs and message boxes from a script, and records what it was asked.
+class ScriptedUserInterface : public PresetUserInterface {
+public:
+    struct FileRequest {
+        bool save;
+        HWND owner;
+        std::string proposed; // the file name the dialog was opened with
+        std::string title;
+        std::string filter; // "\0" separated parts joined with "|"
+        std::string defaultExtension;
+        DWORD filterIndex;
+        DWORD flags;
+        bool hasInitialFolder;
+    };
+    struct Message {
+        HWND owner;
+        std::string text;
+        std::string caption;
+        UINT style;
+    };
+
+    bool chooseSaveFile(OPENFILENAMEA& request) override;
+    bool chooseOpenFile(OPENFILENAMEA& request) override;
+    int showMessage(HWND owner, const char* text, const char* caption, UINT style) override;
+
+    std::string file;                    // the file the "user" picks
+    bool cancel = false;                 // the "user" cancels the dialog instead
+    std::function<void()> whileChoosing; // runs while the dialog would be open
+    std::deque<int> answers;             // message box answers in turn; then defaultAnswer
+    int defaultAnswer = IDOK;
+    std::vector<FileRequest> requests;
+    std::vector<Message> messages;
+
+private:
+    bool choose(OPENFILENAMEA& request, bool save);
+};
+
+template <class Model>
+void Instance<Model>::setSettings(const PresetValues& values) const {
+    for (int i = 0; i < kPresetValueCount; ++i) {
+        const int parameter = kGainParameter + i;
+        record->setParameter(record, parameter,
+                             toParameterValue(values[i], 0, kParameterTable[parameter].span));
+    }
+}
+
+template <class Model>
+PresetValues Instance<Model>::settings() const {
+    PresetValues values{};
+    for (int i = 0; i < kPresetValueCount; ++i) {
+        const int parameter = kGainParameter + i;
+        values[i] = static_cast<int>(
+            std::lround(record->getParameter(record, parameter) * kParameterTable[parameter].span));
+    }
+    return values;
+}
+
+template <class Model>
+void Instance<Model>::close() {
+    if (record) {
+        record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
+        record = nullptr;
+    }
+}
+
+// The values of a built-in preset.
+template <class Model>
+PresetValues builtInValues(int index) {
+    const int* values = Model::description.builtIns[index].values;
+    return {values[0], values[1], values[2]};
+}
+
+template <class Model>
+const char* builtInName(int index) {
+    return Model::description.builtIns[index].name;
+}
