@@ -17,10 +17,13 @@ if(WIN32)
     target_link_options(kel_build_flags INTERFACE -static -static-libgcc -static-libstdc++)
 endif()
 
+# float-cast-overflow is not part of "undefined" in GCC: it catches a NaN or an out-of-range
+# float turned into an integer.
 if(KEL_SANITIZE)
     target_compile_options(kel_build_flags INTERFACE
-        -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-    target_link_options(kel_build_flags INTERFACE -fsanitize=address,undefined)
+        -fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=all
+        -fno-omit-frame-pointer)
+    target_link_options(kel_build_flags INTERFACE -fsanitize=address,undefined,float-cast-overflow)
 endif()
 
 # Adds one test executable that runs as a single CTest test (one Wine start for many cases).

@@ -10,6 +10,7 @@ packages=(
     xvfb xauth
     googletest libbenchmark-dev
     sox
+    python3 xdotool
     fp-utils
     clang libclang-rt-14-dev
 )

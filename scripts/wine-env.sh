@@ -6,9 +6,11 @@ export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
-# Creates the prefix on first use; parallel callers wait for the first one.
+# Creates the prefix on first use; parallel callers wait for the first one. Without a window
+# manager (Xvfb) Wine stalls about 2 s whenever it hides a window with a caption, unless it
+# draws the window frames itself: "Managed" = "N".
 kel_ensure_wine_prefix() {
-    if [ -f "$WINEPREFIX/system.reg" ]; then
+    if [ -f "$WINEPREFIX/.kel-prefix-ready" ]; then
         return 0
     fi
     mkdir -p "$(dirname "$WINEPREFIX")"
@@ -17,6 +19,10 @@ kel_ensure_wine_prefix() {
         if [ ! -f "$WINEPREFIX/system.reg" ]; then
             wineboot --init >/dev/null 2>&1 || true
             wineserver --wait || true
+        fi
+        if [ ! -f "$WINEPREFIX/.kel-prefix-ready" ]; then
+            wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+            touch "$WINEPREFIX/.kel-prefix-ready"
         fi
     ) 9>"$WINEPREFIX.lock"
 }

@@ -1,0 +1,164 @@
+// Bitmaps from the module's resources, drawn with GDI.
+#include "widgets/bitmap.h"
+#include "widgets/draw_context.h"
+#include "widgets/frame.h"
+#include "widgets/platform_objects.h"
+#include "widgets/win32_support.h"
+
+namespace VSTGUI {
+
+namespace {
+
+// A memory device context with a bitmap selected, undone when it goes.
+class SelectedBitmap {
+public:
+    SelectedBitmap(HDC compatibleWith, HGDIOBJ bitmap) : dc(CreateCompatibleDC(compatibleWith)) {
+        if (dc) {
+            detail::countGdiObjects(1);
+            previous = SelectObject(dc, bitmap);
+        }
+    }
+    ~SelectedBitmap() {
+        if (dc) {
+            SelectObject(dc, previous);
+            DeleteDC(dc);
+            detail::countGdiObjects(-1);
+        }
+    }
+    SelectedBitmap(const SelectedBitmap&) = delete;
+    SelectedBitmap& operator=(const SelectedBitmap&) = delete;
+
+    HDC dc;
+
+private:
+    HGDIOBJ previous = nullptr;
+};
+
+// The part of a copy of width x height pixels from offset on that lies inside the bitmap.
+struct CopyArea {
+    int x, y, width, height, sourceX, sourceY;
+    bool empty() const { return width <= 0 || height <= 0; }
+};
+
+CopyArea copyArea(const CRect& rect, const CPoint& offset, long bitmapWidth, long bitmapHeight) {
+    CopyArea area{rect.left, rect.top, rect.width(), rect.height(), offset.h, offset.v};
+    if (area.sourceX < 0) {
+        area.x -= area.sourceX;
+        area.width += area.sourceX;
+        area.sourceX = 0;
+    }
+    if (area.sourceY < 0) {
+        area.y -= area.sourceY;
+        area.height += area.sourceY;
+        area.sourceY = 0;
+    }
+    if (area.sourceX + area.width > bitmapWidth) {
+        area.width = static_cast<int>(bitmapWidth) - area.sourceX;
+    }
+    if (area.sourceY + area.height > bitmapHeight) {
+        area.height = static_cast<int>(bitmapHeight) - area.sourceY;
+    }
+    return area;
+}
+
+} // namespace
+
+void CBitmap::load() {
+    HBITMAP loaded = LoadBitmapA(widgetModule(), MAKEINTRESOURCEA(resourceId));
+    if (!loaded) {
+        return;
+    }
+    detail::countGdiObjects(1);
+    BITMAP info{};
+    GetObjectA(loaded, sizeof(info), &info);
+    handle = loaded;
+    width = info.bmWidth;
+    height = info.bmHeight;
+}
+
+void CBitmap::unload() {
+    if (handle) {
+        DeleteObject(static_cast<HGDIOBJ>(handle));
+        detail::countGdiObjects(-1);
+        handle = nullptr;
+    }
+}
+
+void CBitmap::releaseMask() {
+    if (mask) {
+        DeleteObject(static_cast<HGDIOBJ>(mask));
+        detail::countGdiObjects(-1);
+        mask = nullptr;
+    }
+}
+
+void CBitmap::draw(CDrawContext* context, const CRect& rect, const CPoint& offset) {
+    HDC target = context ? static_cast<HDC>(context->getSystemContext()) : nullptr;
+    const CopyArea area = copyArea(rect, offset, width, height);
+    if (!handle || !target || area.empty()) {
+        return;
+    }
+    SelectedBitmap source(target, handle);
+    if (source.dc) {
+        BitBlt(target, area.x, area.y, area.width, area.height, source.dc, area.sourceX,
+               area.sourceY, SRCCOPY);
+    }
+}
+
+void CBitmap::drawTransparent(CDrawContext* context, const CRect& rect, const CPoint& offset) {
+    HDC target = context ? static_cast<HDC>(context->getSystemContext()) : nullptr;
+    const CopyArea area = copyArea(rect, offset, width, height);
+    if (!handle || !target || area.empty()) {
+        return;
+    }
+    auto transparentBlt = reinterpret_cast<TransparentBltFunction>(
+        context->getFrame() ? context->getFrame()->getTransparentBlt() : nullptr);
+    if (!transparentBlt) {
+        drawMasked(context, rect, offset);
+        return;
+    }
+    SelectedBitmap source(target, handle);
+    if (source.dc) {
+        transparentBlt(target, area.x, area.y, area.width, area.height, source.dc, area.sourceX,
+                       area.sourceY, area.width, area.height, colorRef(transparentColor));
+    }
+}
+
+void CBitmap::drawMasked(CDrawContext* context, const CRect& rect, const CPoint& offset) {
+    HDC target = static_cast<HDC>(context->getSystemContext());
+    const CopyArea area = copyArea(rect, offset, width, height);
+    SelectedBitmap source(target, handle);
+    if (!source.dc) {
+        return;
+    }
+    if (!mask) {
+        // One bit per pixel, set where the bitmap shows the transparent colour.
+        HBITMAP created = CreateBitmap(width, height, 1, 1, nullptr);
+        if (!created) {
+            return;
+        }
+        detail::countGdiObjects(1);
+        mask = created;
+        SelectedBitmap maskSource(target, mask);
+        const COLORREF previousBack = SetBkColor(source.dc, colorRef(transparentColor));
+        BitBlt(maskSource.dc, 0, 0, width, height, source.dc, 0, 0, SRCCOPY);
+        SetBkColor(source.dc, previousBack);
+    }
+    SelectedBitmap maskSource(target, mask);
+    if (!maskSource.dc) {
+        return;
+    }
+    // Set mask bits become white and keep the destination; clear ones become black.
+    const COLORREF previousBack = SetBkColor(target, RGB(255, 255, 255));
+    const COLORREF previousText = SetTextColor(target, RGB(0, 0, 0));
+    BitBlt(target, area.x, area.y, area.width, area.height, source.dc, area.sourceX, area.sourceY,
+           SRCINVERT);
+    BitBlt(target, area.x, area.y, area.width, area.height, maskSource.dc, area.sourceX,
+           area.sourceY, SRCAND);
+    BitBlt(target, area.x, area.y, area.width, area.height, source.dc, area.sourceX, area.sourceY,
+           SRCINVERT);
+    SetBkColor(target, previousBack);
+    SetTextColor(target, previousText);
+}
+
+} // namespace VSTGUI

@@ -1,0 +1,22 @@
+// What the widget set's Windows files share: the module that holds the widget set (its bitmap
+// resources, its window class) and the mouse-button swap the frame window class reads.
+#pragma once
+
+#include <windows.h>
+
+#include "widgets/geometry.h"
+
+namespace VSTGUI {
+
+HMODULE widgetModule();
+// True when the system had its mouse buttons swapped as the frame window class was first
+// registered.
+bool mouseButtonsSwapped();
+
+using TransparentBltFunction = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int,
+                                             UINT);
+
+inline COLORREF colorRef(const CColor& color) {
+    return RGB(color.red, color.green, color.blue);
+}
+} // namespace VSTGUI
