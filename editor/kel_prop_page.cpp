@@ -3,7 +3,7 @@
 #include <new>
 
 KelPropPage::KelPropPage(AudioEffectX* owner, const PluginDescription& description)
-    : AEffEditor(owner), plugin(description),
+    : AEffGUIEditor(owner), plugin(description),
       presetBank(new (std::nothrow) KelPresetBank(description)) {
     if (presetBank) {
         presetBank->setEffect(owner);
@@ -24,7 +24,7 @@ bool KelPropPage::getRect(ERect** out) {
 }
 
 bool KelPropPage::open(void* parentWindow) {
-    AEffEditor::open(parentWindow);
+    AEffGUIEditor::open(parentWindow);
     return false;
 }
 
@@ -32,4 +32,5 @@ void KelPropPage::close() {
     if (presetBank) {
         presetBank->saveQuickSlots();
     }
+    AEffGUIEditor::close();
 }

@@ -5,13 +5,13 @@
 
 #include <memory>
 
+#include "editor/aeff_gui_editor.h"
 #include "editor/editor_layout.h"
 #include "presets/kel_preset_bank.h"
-#include "shell/aeff_editor.h"
 #include "shell/audio_effect_x.h"
 #include "shell/plugin_description.h"
 
-class KelPropPage : public AEffEditor {
+class KelPropPage : public AEffGUIEditor {
 public:
     // Creates the bank and hands it the effect; bank() stays empty when that fails.
     KelPropPage(AudioEffectX* effect, const PluginDescription& description);

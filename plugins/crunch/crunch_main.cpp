@@ -1,5 +1,5 @@
 #include "plugins/crunch/crunch_model.h"
-#include "shell/kel_plug_edit.h"
+#include "plugins/kel_plug_edit.h"
 
 // Exported as "main" (see the module definition file).
 extern "C" AEffect* VSTCALLBACK kelPluginMain(audioMasterCallback audioMaster) {

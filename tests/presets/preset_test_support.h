@@ -16,7 +16,7 @@
 #include "plugins/crunch/crunch_model.h"
 #include "presets/kel_preset_bank.h"
 #include "presets/preset_user_interface.h"
-#include "shell/kel_plug_edit.h"
+#include "plugins/kel_plug_edit.h"
 #include "tests/shell/fake_host.h"
 
 using Bytes = std::vector<std::uint8_t>;

@@ -1,5 +1,5 @@
 // The entry point and the effect with its editor, as the host creates them.
-#include "shell/kel_plug_edit.h"
+#include "plugins/kel_plug_edit.h"
 
 #include <vector>
 
