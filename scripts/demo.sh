@@ -7,9 +7,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh
 
 for preset in win32 win64; do
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" --target hn6_clean kr6_crunch kelhost
-    cmake --install "build/$preset" --prefix "out/$preset" >/dev/null
+    scripts/build-deliverables.sh "$preset" "build/$preset" "out/$preset"
 done
 
 source scripts/wine-env.sh

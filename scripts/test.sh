@@ -13,6 +13,18 @@ for preset in native win32 win64 bench fuzz; do
 done
 presets=(native win32 win64 fuzz)
 
+# The demo's build-and-install steps, in build folders that nothing else has touched.
+rm -rf build/fresh
+for preset in win32 win64; do
+    scripts/build-deliverables.sh "$preset" "build/fresh/$preset" "build/fresh/install-$preset"
+    for file in "HN-6 Clean Preamp.dll" "KR-6 Crunch Preamp.dll" Orvalle1.chm; do
+        if [ ! -f "build/fresh/install-$preset/$file" ]; then
+            echo "The demo's install of $preset lacks $file" >&2
+            exit 1
+        fi
+    done
+done
+
 # One virtual display for the whole run: the Wine server starts on it, so Wine's desktop, made
 # when the server starts, can show the windows, menus and dialogs of the tests.
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
