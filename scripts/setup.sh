@@ -11,6 +11,7 @@ packages=(
     googletest libbenchmark-dev
     sox
     python3 xdotool
+    librsvg2-bin fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
     fp-utils
     clang libclang-rt-14-dev
 )
