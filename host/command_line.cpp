@@ -18,7 +18,7 @@ std::vector<std::string> CommandLine::all(const std::string& name) const {
 
 bool parseCommandLine(const std::vector<std::string>& args,
                       const std::vector<std::string>& valueOptions, CommandLine& out,
-                      std::string& error) {
+                      std::string& error, const std::vector<std::string>& pairOptions) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg.size() < 3 || arg.compare(0, 2, "--") != 0) {
@@ -35,12 +35,21 @@ bool parseCommandLine(const std::vector<std::string>& args,
         }
         const bool takesValue =
             std::find(valueOptions.begin(), valueOptions.end(), name) != valueOptions.end();
+        const bool takesPair =
+            std::find(pairOptions.begin(), pairOptions.end(), name) != pairOptions.end();
         if (takesValue && !inlineValue) {
             if (i + 1 >= args.size()) {
                 error = "option --" + name + " needs a value";
                 return false;
             }
             value = args[++i];
+        } else if (takesPair && !inlineValue) {
+            if (i + 2 >= args.size()) {
+                error = "option --" + name + " needs two values";
+                return false;
+            }
+            value = args[i + 1] + " " + args[i + 2];
+            i += 2;
         }
         out.options.emplace(name, value);
     }

@@ -14,8 +14,9 @@ struct CommandLine {
     std::vector<std::string> all(const std::string& name) const;
 };
 
-// Options listed in valueOptions take the next argument as their value; others are flags.
-// false with a message for an option that lacks its value.
+// Options listed in valueOptions take the next argument as their value, those in pairOptions the
+// next two (kept as "FIRST SECOND"); others are flags. false with a message for an option that
+// lacks its values.
 bool parseCommandLine(const std::vector<std::string>& args,
                       const std::vector<std::string>& valueOptions, CommandLine& out,
-                      std::string& error);
+                      std::string& error, const std::vector<std::string>& pairOptions = {});

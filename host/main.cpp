@@ -1,5 +1,6 @@
 // kelhost: our command-line VST 2.x host. It loads a plug-in module the way a host does and
-// reports what the plug-in answers, renders audio files through it and times it.
+// reports what the plug-in answers, renders audio files through it, times it and shows its editor.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "host/bench.h"
 #include "host/command_line.h"
+#include "host/editor_window.h"
 #include "host/host_callback.h"
 #include "host/plugin_info.h"
 #include "host/plugin_module.h"
@@ -29,15 +31,34 @@ const char* const kUsage =
     "      unless --format says otherwise, its sample format.\n"
     "  bench PLUGIN.dll [--seconds S] [--program N] [--param NAME=VALUE]...\n"
     "      times the replacing call on stereo blocks of 64 and 512 frames at 44.1 kHz\n"
+    "  editor PLUGIN.dll [--layout tall|wide] [--audio] [--automate] [--reopen N]\n"
+    "         [--screenshot FILE.png] [--seconds S] [--position X Y]\n"
+    "      shows the plug-in's editor in a window of its own (44.1 kHz, blocks of 512, resumed),\n"
+    "      idled at 30 Hz, until the window is closed. Writes one line per event to stdout:\n"
+    "      \"automate INDEX VALUE\", \"begin INDEX\", \"end INDEX\" as the plug-in reports them,\n"
+    "      \"reopened N\" after --reopen, then \"window X Y W H\" (the client area on the screen)\n"
+    "      and \"ready\" once the editor is painted. Exit status 1 if no editor opens.\n"
+    "        --audio          processes a plucked-guitar signal in real time on a second thread\n"
+    "        --automate       sets parameters 1-3 (now and then 0) about every millisecond from\n"
+    "                         a third thread\n"
+    "        --reopen N       closes and reopens the editor N times before it is ready\n"
+    "        --screenshot F   saves the client area as a PNG file 0.3 s after ready (or at the\n"
+    "                         close, if that comes earlier)\n"
+    "        --seconds S      closes the window S seconds after ready (fractions allowed)\n"
+    "        --position X Y   puts the client area's top-left corner at screen pixel X Y\n"
     "\n"
     "host options (any command):\n"
     "  --host-vendor TEXT    vendor string the host reports (default \"Sonadrix\")\n"
     "  --host-product TEXT   product string the host reports (default \"Sonadrix Host\")\n"
-    "  --host-version N      answer to the version query (default 2400; 0: too old)\n";
+    "  --host-version N      answer to the version query (default 2400; 0: too old)\n"
+    "  --layout tall|wide    host strings for which our plug-ins start in their tall pedal\n"
+    "                        layout (vendor \"Sonadrix\", product \"OrvalleGig Host\") or their\n"
+    "                        wide one (the defaults); --host-vendor and --host-product win\n";
 
-const std::vector<std::string> kValueOptions = {"host-vendor", "host-product", "host-version",
-                                                "program",     "param",        "block",
-                                                "rate",        "format",       "seconds"};
+const std::vector<std::string> kValueOptions = {
+    "host-vendor", "host-product", "host-version", "layout",  "program", "param",
+    "block",       "rate",         "format",       "seconds", "reopen",  "screenshot"};
+const std::vector<std::string> kPairOptions = {"position"};
 
 int fail(const std::string& message) {
     std::fprintf(stderr, "kelhost: %s\n", message.c_str());
@@ -49,13 +70,43 @@ int usage() {
     return 2;
 }
 
-void applyHostOptions(const CommandLine& args) {
+bool applyHostOptions(const CommandLine& args, std::string& error) {
     HostIdentity& identity = hostState().identity;
+    if (args.has("layout")) {
+        const std::string layout = args.get("layout");
+        // Our plug-ins choose the tall layout for vendor "Sonadrix" and a product whose eighth
+        // character is G or B.
+        if (layout == "tall") {
+            identity.vendor = "Sonadrix";
+            identity.product = "OrvalleGig Host";
+        } else if (layout == "wide") {
+            identity.vendor = "Sonadrix";
+            identity.product = "Sonadrix Host";
+        } else {
+            error = "--layout wants tall or wide, got \"" + layout + "\"";
+            return false;
+        }
+    }
     identity.vendor = args.get("host-vendor", identity.vendor);
     identity.product = args.get("host-product", identity.product);
     if (args.has("host-version")) {
         identity.versionAnswer = std::strtol(args.get("host-version").c_str(), nullptr, 10);
     }
+    return true;
+}
+
+// Whole text as a number, nothing before or after it.
+bool parseInteger(const std::string& text, long& value) {
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && end && *end == 0 && errno == 0;
+}
+
+bool parseNumber(const std::string& text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && end && *end == 0 && value == value;
 }
 
 // Loads the module named by the second positional argument and creates one instance.
@@ -175,13 +226,71 @@ int runBench(const CommandLine& args) {
     return 0;
 }
 
+bool parseEditorOptions(const CommandLine& args, EditorOptions& options, std::string& error) {
+    options.audio = args.has("audio");
+    options.automate = args.has("automate");
+    options.screenshotPath = args.get("screenshot");
+    if (args.has("screenshot") && options.screenshotPath.empty()) {
+        error = "--screenshot wants a file name";
+        return false;
+    }
+    long reopen = 0;
+    if (args.has("reopen") &&
+        (!parseInteger(args.get("reopen"), reopen) || reopen < 0 || reopen > 1000000)) {
+        error = "--reopen wants a count, got \"" + args.get("reopen") + "\"";
+        return false;
+    }
+    options.reopenCount = static_cast<int>(reopen);
+    if (args.has("seconds") &&
+        (!parseNumber(args.get("seconds"), options.seconds) || options.seconds <= 0.0)) {
+        error = "--seconds wants a time above 0, got \"" + args.get("seconds") + "\"";
+        return false;
+    }
+    if (args.has("position")) {
+        const std::string position = args.get("position");
+        const std::size_t space = position.find(' ');
+        long x = 0, y = 0;
+        if (space == std::string::npos || !parseInteger(position.substr(0, space), x) ||
+            !parseInteger(position.substr(space + 1), y)) {
+            error = "--position wants two whole numbers X Y, got \"" + position + "\"";
+            return false;
+        }
+        options.placed = true;
+        options.x = static_cast<int>(x);
+        options.y = static_cast<int>(y);
+    }
+    return true;
+}
+
+int runEditor(const CommandLine& args) {
+    if (args.positional.size() != 2) {
+        return usage();
+    }
+    EditorOptions options;
+    std::string error;
+    PluginModule module;
+    AEffect* effect = nullptr;
+    if (!parseEditorOptions(args, options, error) || !openPlugin(args, module, effect, error)) {
+        return fail(error);
+    }
+    PluginInstance plugin(effect);
+    plugin.dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
+    plugin.dispatch(effSetBlockSize, 0, 512);
+    plugin.dispatch(effMainsChanged, 0, 1);
+    hostState().logEvents = true;
+    const bool shown = runEditorWindow(plugin, options, error);
+    plugin.dispatch(effMainsChanged, 0, 0);
+    plugin.close();
+    return shown ? 0 : fail(error);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
     CommandLine args;
     std::string error;
-    if (!parseCommandLine(arguments, kValueOptions, args, error)) {
+    if (!parseCommandLine(arguments, kValueOptions, args, error, kPairOptions)) {
         return fail(error);
     }
     if (args.has("help")) {
@@ -191,7 +300,9 @@ int main(int argc, char** argv) {
     if (args.positional.empty()) {
         return usage();
     }
-    applyHostOptions(args);
+    if (!applyHostOptions(args, error)) {
+        return fail(error);
+    }
     const std::string& command = args.positional[0];
     if (command == "info") {
         return runInfo(args);
@@ -201,6 +312,9 @@ int main(int argc, char** argv) {
     }
     if (command == "bench") {
         return runBench(args);
+    }
+    if (command == "editor") {
+        return runEditor(args);
     }
     std::fprintf(stderr, "kelhost: unknown command \"%s\"\n", command.c_str());
     return usage();

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Pictures of both plug-ins' editors in both layouts, taken by our host under Wine from built
+# DLLs: hn6_tall.png, hn6_wide.png, kr6_tall.png and kr6_wide.png.
+#
+#   scripts/screenshots.sh [DLL_FOLDER [KELHOST_EXE [OUTPUT_FOLDER]]]
+#
+# DLL_FOLDER holds "HN-6 Clean Preamp.dll" and "KR-6 Crunch Preamp.dll" (default out/win32);
+# KELHOST_EXE is our host of the same bitness (default build/<win32|win64>/bin/kelhost.exe after
+# the DLL folder's name, else build/win32/bin/kelhost.exe); OUTPUT_FOLDER defaults to
+# docs/screenshots. Without a display it runs itself on a virtual one (Xvfb).
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$root/scripts/screenshots.sh" "$@"
+fi
+
+# Relative arguments are taken from the caller's folder.
+absolute() { realpath -m -- "$1"; }
+dlls=$(absolute "${1:-$root/out/win32}")
+case "$(basename "$dlls")" in
+win64) default_host=$root/build/win64/bin/kelhost.exe ;;
+*) default_host=$root/build/win32/bin/kelhost.exe ;;
+esac
+host=$(absolute "${2:-$default_host}")
+output=$(absolute "${3:-$root/docs/screenshots}")
+
+fail() {
+    echo "screenshots: $*" >&2
+    exit 1
+}
+[ -f "$host" ] || fail "no host at $host (build the kelhost target of the matching preset)"
+for plugin in "HN-6 Clean Preamp" "KR-6 Crunch Preamp"; do
+    [ -f "$dlls/$plugin.dll" ] || fail "no \"$plugin.dll\" in $dlls"
+done
+mkdir -p "$output"
+
+cd "$root"
+source scripts/wine-env.sh
+kel_start_wine_server
+trap kel_stop_wine_server EXIT
+
+shoot() { # plug-in, layout, picture name
+    local picture=$output/$3.png log
+    rm -f "$picture"
+    # The screenshot is taken 0.3 s after the editor is ready; the window closes after 1 s.
+    if ! log=$(wine "$host" editor "$(winepath -w "$dlls/$1.dll")" --layout "$2" \
+        --screenshot "$(winepath -w "$picture")" --seconds 1 2>&1); then
+        echo "$log" | tr -d '\r' >&2
+        if echo "$log" | grep -q "opened no editor"; then
+            fail "$1 ($2 layout) opened no editor: no picture of it"
+        fi
+        fail "$1 ($2 layout): the host failed"
+    fi
+    [ -s "$picture" ] || fail "$1 ($2 layout): the host saved no picture"
+    echo "  $picture"
+}
+
+echo "Editor screenshots from $dlls:"
+shoot "HN-6 Clean Preamp" tall hn6_tall
+shoot "HN-6 Clean Preamp" wide hn6_wide
+shoot "KR-6 Crunch Preamp" tall kr6_tall
+shoot "KR-6 Crunch Preamp" wide kr6_wide
