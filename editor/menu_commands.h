@@ -8,6 +8,9 @@
 #define KEL_OPTIONS_POPUP 0
 #define KEL_SLOT_POPUP 1
 
+/* The name dialog of the preset bank. */
+#define KEL_NAME_DIALOG 107
+
 #define KEL_CMD_WIDE_LAYOUT 40001
 #define KEL_CMD_TALL_LAYOUT 40002
 #define KEL_CMD_HELP 40003

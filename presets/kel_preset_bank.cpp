@@ -69,6 +69,7 @@ bool KelPresetBank::refresh() {
     for (int slot = 1; slot <= kSlotCount; ++slot) {
         slots[slot] = QuickSlot{kNoneName, kNoPreset};
     }
+    slotNamesRead = false;
     releaseMenus();
     if (!slotMenu.load(KEL_MENU_RESOURCE, KEL_SLOT_POPUP) || !builtInMenu.create() ||
         !userMenu.create()) {

@@ -48,6 +48,7 @@ public:
     HWND ownerWindow() const { return owner; }
     // File dialogs and message boxes; nullptr restores the system's.
     void setUserInterface(PresetUserInterface* ui);
+    PresetUserInterface& userInterface() const { return *ui; }
 
     // 1 wide layout, 0 tall layout; 1 unless the effect chose the tall one.
     int layoutSelector() const { return layout; }
@@ -90,11 +91,17 @@ public:
     // Stores the current settings as the user preset `name` and puts it into the slot. Refuses
     // names of more than 64 characters and names of built-in presets.
     bool storeNewPreset(int slot, const char* name);
+    // The name dialog over the owner window, for slot 1 to 4: 1 when a preset was stored under
+    // the name given and the slot holds it, 0 when the name was refused, -1 when cancelled.
+    int showNameDialog(int slot);
+    int nameDialogSlot() const { return nameSlot; }
     // Deletes the slot's user preset; every slot that held it falls back to its built-in preset.
     bool deleteSlotPreset(int slot);
     // After the user confirmed: deletes every user preset of this plug-in (none of the other's).
     bool deleteAllUserPresets();
-    // Writes the slot names to the registry, for every instance of both plug-ins.
+    // Writes the slot names to the registry, for every instance of both plug-ins; nothing (and
+    // false) while the bank could not read them, so that it never writes placeholders over the
+    // names the other instances share.
     bool saveQuickSlots();
     // Writes all user presets of this plug-in into an archive file the user names.
     bool exportPresets();
@@ -141,6 +148,8 @@ private:
     HKEY presetKey = nullptr;
     HANDLE changeEvent = nullptr;
     QuickSlot slots[kSlotCount + 1]; // 1 to 4; 0 unused
+    bool slotNamesRead = false;      // the slots hold the names read from the registry
+    int nameSlot = 1;                // the slot the name dialog works for
     HWND owner = nullptr;
     PresetUserInterface* ui;
 };

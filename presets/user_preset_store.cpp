@@ -97,9 +97,13 @@ void KelPresetBank::readSlotNames() {
         }
     }
     RegCloseKey(key);
+    slotNamesRead = true;
 }
 
 bool KelPresetBank::saveQuickSlots() {
+    if (!slotNamesRead) {
+        return false;
+    }
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kQuickSlotKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
         return false;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: builds both plug-ins for 32-bit and 64-bit Windows, installs them under out/,
-# shows what a host sees of each and renders a plucked-guitar phrase through each plug-in with
-# some of its built-in presets, through our command-line host under Wine.
+# shows what a host sees of each, renders a plucked-guitar phrase through each plug-in with some
+# of its built-in presets and takes a picture of each plug-in's editor in both layouts, through
+# our command-line host under Wine.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh
@@ -54,5 +55,7 @@ render "HN-6 Clean Preamp" 3 "hn6_high_hot"
 render "KR-6 Crunch Preamp" 1 "kr6_clean"
 render "KR-6 Crunch Preamp" 3 "kr6_mid_drive"
 render "KR-6 Crunch Preamp" 4 "kr6_high_drive"
+echo
+scripts/screenshots.sh out/win32 build/win32/bin/kelhost.exe out/screenshots
 echo
 echo "Plug-ins installed in: out/win32 (32-bit) and out/win64 (64-bit)"

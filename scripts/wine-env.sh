@@ -9,8 +9,11 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 # Creates the prefix on first use; parallel callers wait for the first one. Without a window
 # manager (Xvfb) Wine stalls about 2 s whenever it hides a window with a caption, unless it
 # draws the window frames itself: "Managed" = "N".
+# The settings' marker names their version: bump it when the settings below change, so that
+# existing prefixes take them too.
+kel_prefix_settings=$WINEPREFIX/.kel-prefix-settings-2
 kel_ensure_wine_prefix() {
-    if [ -f "$WINEPREFIX/.kel-prefix-ready" ]; then
+    if [ -f "$kel_prefix_settings" ]; then
         return 0
     fi
     mkdir -p "$(dirname "$WINEPREFIX")"
@@ -20,9 +23,13 @@ kel_ensure_wine_prefix() {
             wineboot --init >/dev/null 2>&1 || true
             wineserver --wait || true
         fi
-        if [ ! -f "$WINEPREFIX/.kel-prefix-ready" ]; then
+        if [ ! -f "$kel_prefix_settings" ]; then
             wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-            touch "$WINEPREFIX/.kel-prefix-ready"
+            # A program that crashes gets its backtrace printed and ends, instead of waiting
+            # behind Wine's crash dialog.
+            wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+                >/dev/null 2>&1
+            touch "$kel_prefix_settings"
         fi
     ) 9>"$WINEPREFIX.lock"
 }

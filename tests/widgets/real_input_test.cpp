@@ -2,7 +2,6 @@
 // xdotool: the controls read the system's mouse state in their tracking loops.
 #include <cmath>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -38,46 +37,36 @@ public:
     std::vector<std::string> edits;
 };
 
-// A script of xdotool steps at screen positions, each held long enough for a tracking loop.
-class Hand {
+// An XScript at the frame's client coordinates.
+class Hand : public XScript {
 public:
     explicit Hand(HWND frameWindow) : window(frameWindow) {}
 
     Hand& moveTo(CPoint where) {
-        const POINT at = screenPoint(window, where.h, where.v);
-        steps << "xdotool mousemove " << at.x << ' ' << at.y << "; sleep 0.06; ";
+        XScript::moveTo(screenPoint(window, where.h, where.v));
         return *this;
     }
     Hand& press(int button = 1) {
-        steps << "sleep 0.2; xdotool mousedown " << button << "; sleep 0.2; ";
+        XScript::press(button);
         return *this;
     }
     Hand& release(int button = 1) {
-        steps << "sleep 0.2; xdotool mouseup " << button << "; sleep 0.2; ";
+        XScript::release(button);
         return *this;
     }
     Hand& wheel(int notches, bool shift = false) {
         if (shift) {
-            steps << "xdotool keydown shift; sleep 0.1; ";
+            keyDown("shift");
         }
-        for (int i = 0; i < std::abs(notches); ++i) {
-            steps << "xdotool click " << (notches > 0 ? 4 : 5) << "; sleep 0.15; ";
-        }
+        XScript::wheel(notches);
         if (shift) {
-            steps << "sleep 0.1; xdotool keyup shift; ";
+            keyUp("shift");
         }
         return *this;
-    }
-    // Runs the script while this thread handles the window's messages.
-    bool run() {
-        XInput input(steps.str() + "sleep 0.2");
-        steps.str("");
-        return input.wait();
     }
 
 private:
     HWND window;
-    std::ostringstream steps;
 };
 
 class RealInput : public ::testing::Test {

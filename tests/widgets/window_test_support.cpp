@@ -2,8 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
-
-#include "tests/widgets/widget_test_support.h"
+#include <cstdlib>
 
 namespace widget_test {
 
@@ -114,21 +113,15 @@ XInput::XInput(const std::string& command) {
         c = c == '/' ? '\\' : c;
     }
     DeleteFileA(marker.c_str());
-    // Wine starts Unix programs directly; it gives no handle to wait on, so the command leaves a
-    // file behind when it is done.
+    // Wine starts Unix programs directly. It gives no handle to wait on (so the command leaves a
+    // file behind when it is done), and the handles it hands back are not ours: 64-bit Wine
+    // leaves them undefined, and closing them would close handles of this process.
     std::string line = "/bin/sh -c \"" + command + "; touch " + unixMarker + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                       &process)) {
-        if (process.hThread) {
-            CloseHandle(process.hThread);
-        }
-        if (process.hProcess) {
-            CloseHandle(process.hProcess);
-        }
-    }
+    CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                   &process);
 }
 
 XInput::~XInput() {
@@ -148,6 +141,67 @@ bool XInput::wait(int timeoutMs) const {
         pumpMessages(10);
     }
     return true;
+}
+
+XScript& XScript::moveTo(POINT where) {
+    steps += "xdotool mousemove " + std::to_string(where.x) + " " + std::to_string(where.y) +
+             "; sleep 0.06; ";
+    return *this;
+}
+
+XScript& XScript::press(int button) {
+    steps += "sleep 0.2; xdotool mousedown " + std::to_string(button) + "; sleep 0.2; ";
+    return *this;
+}
+
+XScript& XScript::release(int button) {
+    steps += "sleep 0.2; xdotool mouseup " + std::to_string(button) + "; sleep 0.2; ";
+    return *this;
+}
+
+XScript& XScript::wheel(int notches) {
+    for (int i = 0; i < std::abs(notches); ++i) {
+        steps += std::string("xdotool click ") + (notches > 0 ? "4" : "5") + "; sleep 0.15; ";
+    }
+    return *this;
+}
+
+XScript& XScript::keyDown(const char* key) {
+    steps += std::string("xdotool keydown ") + key + "; sleep 0.1; ";
+    return *this;
+}
+
+XScript& XScript::keyUp(const char* key) {
+    steps += std::string("sleep 0.1; xdotool keyup ") + key + "; ";
+    return *this;
+}
+
+XScript& XScript::key(const char* keys) {
+    steps += std::string("xdotool key --delay 80 ") + keys + "; sleep 0.3; ";
+    return *this;
+}
+
+XScript& XScript::type(const std::string& text) {
+    // Letters, digits and spaces only: they need no quoting for the shell.
+    steps += "xdotool type --delay 20 '" + text + "'; sleep 0.2; ";
+    return *this;
+}
+
+XScript& XScript::focusAt(POINT where) {
+    moveTo(where);
+    steps += "eval $(xdotool getmouselocation --shell); xdotool windowfocus $WINDOW; sleep 0.2; ";
+    return *this;
+}
+
+XScript& XScript::pause(double seconds) {
+    steps += "sleep " + std::to_string(seconds) + "; ";
+    return *this;
+}
+
+bool XScript::run(int timeoutMs) {
+    XInput input(steps + "sleep 0.2");
+    steps.clear();
+    return input.wait(timeoutMs);
 }
 
 POINT screenPoint(HWND window, int x, int y) {

@@ -10,6 +10,9 @@
 
 namespace widget_test {
 
+// A hidden top-level window, a parent for frames.
+void* parentWindow();
+
 // A 32-bit top-down DIB section with a memory device context, filled with one colour.
 class Canvas {
 public:
@@ -71,5 +74,30 @@ private:
 
 // Where a point of a window's client area is on the X screen.
 POINT screenPoint(HWND window, int x, int y);
+
+// A user's hand on the X screen: a script of xdotool steps at screen positions, each held long
+// enough for a control's tracking loop to see it, run while this thread handles its messages.
+class XScript {
+public:
+    XScript& moveTo(POINT where);
+    XScript& press(int button = 1);
+    XScript& release(int button = 1);
+    XScript& click(int button = 1) { return press(button).release(button); }
+    // Wheel notches: positive away from the user.
+    XScript& wheel(int notches);
+    XScript& keyDown(const char* key);
+    XScript& keyUp(const char* key);
+    // Keys by xdotool name ("Return", "ctrl+a", "s").
+    XScript& key(const char* keys);
+    XScript& type(const std::string& text);
+    // Gives the keyboard focus to the X window under the point (there is no window manager).
+    XScript& focusAt(POINT where);
+    XScript& pause(double seconds);
+    // Runs the script; false when it did not finish in time.
+    bool run(int timeoutMs = 30000);
+
+private:
+    std::string steps;
+};
 
 } // namespace widget_test

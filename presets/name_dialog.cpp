@@ -1,0 +1,145 @@
+// The name dialog: a drop-down name field over the editor window in which the user types or
+// chooses the name under which the current settings become a user preset for a quick slot.
+#include <windows.h>
+
+#include <string>
+
+#include "editor/menu_commands.h"
+#include "editor/settings.h"
+#include "editor/this_module.h"
+#include "presets/kel_preset_bank.h"
+#include "presets/preset_user_interface.h"
+
+namespace {
+
+constexpr int kNameFieldId = 10;
+// Besides IDOK (Enter) and IDCANCEL (Escape), commands 20 and 21 confirm and cancel.
+constexpr int kConfirmCommand = 20;
+constexpr int kCancelCommand = 21;
+constexpr int kFieldWidth = 167;        // pixels
+constexpr int kFieldHeight = 15;        // the field with no list to drop down
+constexpr int kDroppedHeight = 75;      // the field with its list of user presets
+constexpr int kItemHeight = 15;         // of the selection field and of each list item
+constexpr int kFontHeight = 14;         // pixels
+constexpr int kDialogHeight = 21;       // pixels
+constexpr POINT kPlaceInOwner{17, 110}; // over the editor's status display
+constexpr COLORREF kFieldBackground = RGB(160, 160, 164);
+constexpr int kFontNameSize = 32;
+constexpr const char* kTooLong = "Max. 64 characters!";
+
+KelPresetBank* bankOf(HWND dialog) {
+    return reinterpret_cast<KelPresetBank*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+void initialise(HWND dialog, KelPresetBank& bank) {
+    char face[kFontNameSize];
+    readSetting("FontName", face, sizeof(face), "Arial");
+    HFONT font = CreateFontA(kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_ROMAN, face);
+    const int names = bank.userPresetCount();
+    HWND field =
+        CreateWindowA("COMBOBOX", "Name",
+                      WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWN |
+                          CBS_AUTOHSCROLL | CBS_OEMCONVERT,
+                      0, 0, kFieldWidth, names == 0 ? kFieldHeight : kDroppedHeight, dialog,
+                      reinterpret_cast<HMENU>(kNameFieldId), thisModule(), nullptr);
+    SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageA(field, CB_LIMITTEXT, kMaxPresetNameLength, 0);
+    SendMessageA(field, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), kItemHeight);
+    SendMessageA(field, CB_SETITEMHEIGHT, 0, kItemHeight);
+    for (int k = 0; k < bank.userPresetCount(); ++k) {
+        char name[kPresetNameBufferSize];
+        if (bank.getPresetName(KelPresetBank::kFirstUserPreset + k, name)) {
+            SendMessageA(field, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+        }
+    }
+    char current[kPresetNameBufferSize] = {};
+    bank.getSlotName(bank.nameDialogSlot(), current);
+    SetWindowTextA(field, current);
+
+    RECT owner{};
+    GetWindowRect(bank.ownerWindow(), &owner);
+    MoveWindow(dialog, owner.left + kPlaceInOwner.x, owner.top + kPlaceInOwner.y, kFieldWidth,
+               kDialogHeight, TRUE);
+    SetForegroundWindow(dialog);
+    SetFocus(field);
+    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&bank));
+}
+
+void confirm(HWND dialog, KelPresetBank& bank) {
+    HWND field = GetDlgItem(dialog, kNameFieldId);
+    // Room for more than a name may hold, to tell a name that is too long.
+    char text[4 * kPresetNameBufferSize] = {};
+    GetWindowTextA(field, text, sizeof(text));
+    if (std::string(text).size() > static_cast<std::size_t>(kMaxPresetNameLength)) {
+        bank.userInterface().showMessage(dialog, kTooLong, kPresetMessageCaption,
+                                         MB_ICONWARNING | MB_SYSTEMMODAL);
+        SetFocus(field);
+        return;
+    }
+    EndDialog(dialog, bank.storeNewPreset(bank.nameDialogSlot(), text) ? 1 : 0);
+}
+
+INT_PTR CALLBACK nameDialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* bank = reinterpret_cast<KelPresetBank*>(lParam);
+        if (!bank) {
+            EndDialog(dialog, -1);
+            return TRUE;
+        }
+        initialise(dialog, *bank);
+        return FALSE; // the focus is set
+    }
+    KelPresetBank* bank = bankOf(dialog);
+    if (!bank) {
+        return TRUE;
+    }
+    switch (message) {
+    case WM_COMMAND:
+        if (HIWORD(wParam) != 0) {
+            return FALSE;
+        }
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == kConfirmCommand) {
+            confirm(dialog, *bank);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == kCancelCommand) {
+            EndDialog(dialog, -1);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_CLOSE) {
+            EndDialog(dialog, -1);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetBkColor(dc, kFieldBackground);
+        SetTextColor(dc, RGB(255, 255, 255));
+        return reinterpret_cast<INT_PTR>(GetStockObject(GRAY_BRUSH));
+    }
+    case WM_DESTROY: {
+        HWND field = GetDlgItem(dialog, kNameFieldId);
+        HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(field, WM_GETFONT, 0, 0));
+        DestroyWindow(field);
+        if (font) {
+            DeleteObject(font);
+        }
+        return FALSE;
+    }
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+int KelPresetBank::showNameDialog(int slot) {
+    nameSlot = slot;
+    return static_cast<int>(DialogBoxParamA(thisModule(), MAKEINTRESOURCEA(KEL_NAME_DIALOG), owner,
+                                            nameDialogProcedure, reinterpret_cast<LPARAM>(this)));
+}
