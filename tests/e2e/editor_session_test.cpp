@@ -364,7 +364,7 @@ TEST_P(EditorMenus, CompareSlotMenuNameDialogOptionsAndArchives) {
         XScript().moveTo(editor.centreOf(kP1Widget)).keyDown("shift").click().keyUp("shift").run());
     EXPECT_TRUE(editor.shows(" P1: " + name));
 
-    // About shows the plug-in's box; Help its help window.
+    // About shows the plug-in's box, Help the help file's window.
     editor.click(kOptionsWidget);
     ASSERT_NE(e2e::waitForWindowOf(process, "#32768"), nullptr);
     ASSERT_TRUE(XScript().focusAt(editor.host.at(5, 5)).key("a").run());
@@ -375,6 +375,16 @@ TEST_P(EditorMenus, CompareSlotMenuNameDialogOptionsAndArchives) {
     EXPECT_STREQ(caption, "Sonadrix VST Plug-In");
     EXPECT_EQ(e2e::messageText(about), plugin.aboutText);
     PostMessageA(about, WM_COMMAND, IDOK, 0);
+    Sleep(500);
+    editor.click(kOptionsWidget);
+    ASSERT_NE(e2e::waitForWindowOf(process, "#32768"), nullptr);
+    ASSERT_TRUE(XScript().focusAt(editor.host.at(5, 5)).key("h").run());
+    HWND help = nullptr;
+    for (DWORD start = GetTickCount(); !help && GetTickCount() - start < 10000; Sleep(100)) {
+        help = FindWindowA(nullptr, "Orvalle Vol.2 Help");
+    }
+    ASSERT_NE(help, nullptr);
+    PostMessageA(help, WM_CLOSE, 0, 0);
 
     // Export through the save dialog, delete, import through the open dialog.
     char folder[MAX_PATH];
