@@ -300,10 +300,10 @@ TEST_P(EditorSession, KnobsFootswitchAndQuickSlots) {
             // The host logs six significant digits.
             const std::vector<float> values = Session::automated(lines, index);
             ASSERT_EQ(values.size(), 1u) << slot;
-            EXPECT_NEAR(values[0],
-                        toParameterValue(plugin.builtIns[slot].values[index - 1], 0,
-                                         index == 2 ? 15 : 100),
-                        1e-5f)
+            EXPECT_NEAR(
+                values[0],
+                toParameterValue(plugin.builtIns[slot].values[index - 1], 0, index == 2 ? 15 : 100),
+                1e-5f)
                 << slot;
         }
     }
