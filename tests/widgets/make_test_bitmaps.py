@@ -10,8 +10,11 @@ image landed where: "pattern" images carry (4 x, 4 y, 100), pure white where (x 
 with a pure white pixel at its top-left corner.
 """
 import os
-import struct
 import sys
+
+# The BMP writer of the artwork.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+import svg_to_bmp  # noqa: E402
 
 WHITE = (255, 255, 255)
 
@@ -43,19 +46,8 @@ def pixel(kind, colours, width, height, x, y):
 
 
 def bmp_bytes(kind, colours, width, height):
-    stride = (width * 3 + 3) & ~3
-    rows = []
-    for y in reversed(range(height)):  # bottom-up
-        row = bytearray()
-        for x in range(width):
-            r, g, b = pixel(kind, colours, width, height, x, y)
-            row += bytes((b, g, r))
-        row += bytes(stride - len(row))
-        rows.append(bytes(row))
-    pixels = b"".join(rows)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
-    header = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(pixels), 0, 0, 14 + len(info))
-    return header + info + pixels
+    rows = [[pixel(kind, colours, width, height, x, y) for x in range(width)] for y in range(height)]
+    return svg_to_bmp.bmp_bytes(width, height, rows)
 
 
 def main():
