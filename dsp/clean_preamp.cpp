@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "dsp/channel_pair.h"
+#include "dsp/design_math.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ void CleanPreamp::setBright(float x) {
 }
 
 void CleanPreamp::setSampleRate(float rate) {
-    if (!(rate > kMinimumSampleRate) || !std::isfinite(rate) || rate == fs_) {
+    if (!(rate > kMinimumSampleRate) || !(rate <= kel_dsp::kMaximumSampleRate) || rate == fs_) {
         return;
     }
     fs_ = rate;

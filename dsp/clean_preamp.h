@@ -16,8 +16,8 @@ public:
     // states stay. A value that is not finite is ignored.
     void setBright(float x);
     // A new rate redesigns all four sections for it and clears their states. A rate at or below
-    // 4000 Hz (the shelf at 2000 Hz needs its frequency below half the rate), not finite, or
-    // equal to the current one is ignored.
+    // 4000 Hz (the shelf at 2000 Hz needs its frequency below half the rate), above 768 kHz,
+    // not finite, or equal to the current one is ignored.
     void setSampleRate(float rate);
 
     // Process n samples (n ≤ 0: nothing is read or written); in == out works. runAdding adds the

@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "dsp/channel_pair.h"
+#include "dsp/design_math.h"
 
 using kel_dsp::flushTiny;
 
@@ -85,6 +86,7 @@ SectionCoefficients CrunchPreamp::toneCoefficients(float sampleRate) {
     k.a1 = static_cast<float>(-320.0 * (1250.0 * B2 - 257212231.0) / secondOrderDenominator);
     k.a2 = static_cast<float>((200000.0 * B2 - 1340009877.0 * B + 41153956960.0) /
                               secondOrderDenominator);
+    kel_dsp::keepPolesInside(k.a1, k.a2);
     return k;
 }
 
@@ -123,7 +125,8 @@ void CrunchPreamp::setMidQ(float x) {
 
 void CrunchPreamp::setSampleRate(float rate) {
     const float highest = std::max(midFrequency_, kOutputHighPassFrequency);
-    if (!std::isfinite(rate) || !(static_cast<double>(rate) > 2.0 * highest) || rate == fs_) {
+    if (!std::isfinite(rate) || !(static_cast<double>(rate) > 2.0 * highest) ||
+        rate > kel_dsp::kMaximumSampleRate || rate == fs_) {
         return;
     }
     fs_ = rate;

@@ -20,8 +20,8 @@ public:
     void setMidFrequency(float x); // ignored unless 1 < x < rate / 2
     void setMidQ(float x);         // ignored unless 0 < x < infinity
     // A new rate recomputes all coefficients and keeps the states. A rate not above twice the
-    // highest frequency of the chain (the bell's, at least the 100 Hz high-pass), not finite, or
-    // equal to the current one is ignored.
+    // highest frequency of the chain (the bell's, at least the 100 Hz high-pass), above
+    // 768 kHz, not finite, or equal to the current one is ignored.
     void setSampleRate(float rate);
 
     // Process n samples (n ≤ 0: nothing is read or written); in == out works. runAdding adds the

@@ -21,6 +21,7 @@ void FilterSection::setCoefficients(int type, double g, double c1, double c2, do
     c2_ = static_cast<float>(c2);
     a1_ = static_cast<float>(a1);
     a2_ = static_cast<float>(a2);
+    kel_dsp::keepPolesInside(a1_, a2_);
 }
 
 void FilterSection::setPassThrough() {
@@ -226,6 +227,7 @@ void peakingCoefficients(float gainDb, float centreHz, float q, float sampleRate
     out.c2 = static_cast<float>(b2 / b0);
     out.a1 = static_cast<float>(a1);
     out.a2 = static_cast<float>(a2);
+    kel_dsp::keepPolesInside(out.a1, out.a2);
 }
 
 void highPassCoefficients(float cornerHz, float sampleRate, SectionCoefficients& out) {
@@ -237,4 +239,5 @@ void highPassCoefficients(float cornerHz, float sampleRate, SectionCoefficients&
     out.c2 = 1.0f;
     out.a1 = static_cast<float>(2.0 * (K2 - 1.0) / N);
     out.a2 = static_cast<float>((K2 - kSqrt2 * K + 1.0) / N);
+    kel_dsp::keepPolesInside(out.a1, out.a2);
 }

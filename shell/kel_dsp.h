@@ -56,6 +56,8 @@ protected:
     // Derives the processors' settings from the integer settings and hands them over. Audio
     // thread, at the start of a block, or the constructor.
     void applyParameters();
+    // Audio thread, at the start of a processing call: a new sample rate, then the settings.
+    void applyPendingChanges();
     std::atomic<int>& settingOf(int parameter);
     void postEditorUpdate();
     bool fillPinProperties(VstInt32 index, VstPinProperties* properties, const char* format);
@@ -67,6 +69,9 @@ protected:
     std::atomic<int> toneSetting{0};
     std::atomic<int> outputSetting{0};
     std::atomic<bool> parametersChanged{false};
+    // A new sample rate waits here for the audio thread (with parametersChanged set).
+    std::atomic<float> pendingSampleRate{0.0f};
+    std::atomic<bool> sampleRateChanged{false};
     std::atomic<float> paramValues[kNumParameters] = {};
     std::atomic<bool> bypassed{false};
     // Audio thread only (and the constructor).
@@ -174,9 +179,7 @@ void KelDSP<Model>::process(float** inputs, float** outputs, VstInt32 sampleFram
         }
         return;
     }
-    if (parametersChanged.load(std::memory_order_acquire)) {
-        applyParameters();
-    }
+    applyPendingChanges();
     runStereoAdding(processorLeft, processorRight, inputs, outputs, sampleFrames);
 }
 
@@ -192,9 +195,7 @@ void KelDSP<Model>::processReplacing(float** inputs, float** outputs, VstInt32 s
         }
         return;
     }
-    if (parametersChanged.load(std::memory_order_acquire)) {
-        applyParameters();
-    }
+    applyPendingChanges();
     runStereoReplacing(processorLeft, processorRight, inputs, outputs, sampleFrames);
 }
 
@@ -270,10 +271,25 @@ void KelDSP<Model>::setSampleRate(float rate) {
         return;
     }
     sampleRate = rate;
+    // Handed to the audio thread like a parameter change: the processors take it at the start
+    // of the next processing call, never in the middle of a block.
+    pendingSampleRate.store(rate, std::memory_order_relaxed);
+    sampleRateChanged.store(true, std::memory_order_release);
     parametersChanged.store(true, std::memory_order_release);
     suspend();
-    processorLeft.setSampleRate(rate);
-    processorRight.setSampleRate(rate);
+}
+
+template <class Model>
+void KelDSP<Model>::applyPendingChanges() {
+    if (!parametersChanged.load(std::memory_order_acquire)) {
+        return;
+    }
+    if (sampleRateChanged.exchange(false, std::memory_order_acq_rel)) {
+        const float rate = pendingSampleRate.load(std::memory_order_relaxed);
+        processorLeft.setSampleRate(rate);
+        processorRight.setSampleRate(rate);
+    }
+    applyParameters();
 }
 
 template <class Model>

@@ -293,3 +293,101 @@ TYPED_TEST(Chains, StereoWithNoFramesReadsAndWritesNothing) {
     EXPECT_EQ(firstDifference(y0, z0), -1);
     EXPECT_EQ(firstDifference(y1, z1), -1);
 }
+
+namespace {
+
+// Every second-order section of both chains, as the chains design it at a rate, over the whole
+// range of every setting: the 40 and 30 Hz high-passes and the bright shelf (0 to 15 dB) of the
+// clean chain, the mid bell (0 to 15 dB), the tone section and the 100 Hz high-pass of the
+// crunch chain.
+std::vector<SectionCoefficients> everySection(float rate) {
+    std::vector<SectionCoefficients> sections;
+    FilterSection section;
+    section.setSampleRate(rate);
+    for (float corner : {40.0f, 30.0f}) {
+        section.designHighPass(corner, true);
+        sections.push_back(section.coefficients());
+    }
+    for (int setting = 0; setting <= 15; ++setting) {
+        section.designHighShelf(2000.0f, static_cast<float>(setting), true);
+        sections.push_back(section.coefficients());
+        SectionCoefficients bell;
+        peakingCoefficients(static_cast<float>(setting), 2000.0f, 0.2f, rate, bell);
+        sections.push_back(bell);
+    }
+    sections.push_back(CrunchPreamp::toneCoefficients(rate));
+    SectionCoefficients highPass;
+    highPassCoefficients(100.0f, rate, highPass);
+    sections.push_back(highPass);
+    return sections;
+}
+
+// Poles of 1 + a1 z^-1 + a2 z^-2 strictly inside the unit circle, computed exactly from the
+// float coefficients.
+bool polesStrictlyInside(const SectionCoefficients& k) {
+    const long double a1 = k.a1;
+    const long double a2 = k.a2;
+    return 1.0L + a2 - std::fabs(a1) > 0.0L && std::fabs(a2) < 1.0L;
+}
+
+} // namespace
+
+TEST(SampleRates, EverySectionKeepsItsPolesInsideTheUnitCircleOverTheAcceptedRange) {
+    // A geometric grid from just above the lowest accepted rate to the highest, the rates hosts
+    // use, and the rates at which rounding to the nearest float put poles outside (the 30 Hz
+    // high-pass first at 635008 Hz, the 40 Hz one at 857145 Hz before the limit).
+    std::vector<float> rates = {22050.0f,  44100.0f,  48000.0f,  88200.0f,  96000.0f,  176400.0f,
+                                192000.0f, 352800.0f, 384000.0f, 705600.0f, 768000.0f, 635008.0f};
+    for (double rate = 4001.0; rate <= 768000.0; rate *= 1.0001) {
+        rates.push_back(static_cast<float>(rate));
+    }
+    int unstable = 0;
+    for (float rate : rates) {
+        for (const SectionCoefficients& k : everySection(rate)) {
+            if (!polesStrictlyInside(k)) {
+                ++unstable;
+                ADD_FAILURE() << "poles on or outside the unit circle at " << rate << " Hz: a1 "
+                              << k.a1 << ", a2 " << k.a2;
+            }
+        }
+        if (unstable > 5) {
+            break;
+        }
+    }
+    EXPECT_EQ(unstable, 0);
+}
+
+TYPED_TEST(Chains, RatesAboveTheHighestAreIgnoredAndTheExtremesStayBounded) {
+    using Settings = typename Chain<TypeParam>::Settings;
+    // The highest gain, the most tone and level: a full-scale square wave at 110 Hz.
+    Settings loudest;
+    if constexpr (std::is_same_v<TypeParam, CleanPreamp>) {
+        loudest.drive = 50.0f;
+        loudest.bright = 15.0f;
+    } else {
+        loudest.drive = 7.0f * std::pow(10.0f, 1.5f);
+        loudest.mid = 15.0f;
+    }
+    loudest.level = 10.0f;
+    for (float rate : {4001.0f, 768000.0f}) {
+        TypeParam preamp = make<TypeParam>(loudest, rate);
+        for (float ignored : {768001.0f, 1e9f, std::numeric_limits<float>::infinity()}) {
+            preamp.setSampleRate(ignored);
+            EXPECT_EQ(preamp.sampleRate(), rate) << ignored;
+        }
+        std::vector<float> square(static_cast<std::size_t>(rate) * 2);
+        const int halfPeriod = static_cast<int>(rate / 220.0f);
+        for (std::size_t i = 0; i < square.size(); ++i) {
+            square[i] = (i / static_cast<std::size_t>(halfPeriod)) % 2 == 0 ? 1.0f : -1.0f;
+        }
+        float peak = 0.0f;
+        for (float y : replacing(preamp, square)) {
+            ASSERT_TRUE(std::isfinite(y)) << rate;
+            peak = std::max(peak, std::fabs(y));
+        }
+        // The waveshapers hold the signal; the level (10) and the output high-pass's overshoot
+        // bound what is left.
+        EXPECT_LT(peak, 50.0f) << rate;
+        EXPECT_GT(peak, 1.0f) << rate;
+    }
+}

@@ -1,10 +1,13 @@
 // What the effect does with audio: the settings it derives, bypass, block sizes, sample rates and
 // bad input, for both plug-ins.
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -40,6 +43,7 @@ class Effect : public KelDSP<Model> {
 public:
     Effect() : KelDSP<Model>(FakeHost::callback) {}
     const typename Model::Settings& settings() const { return this->derived; }
+    float processorRate() const { return this->processorLeft.sampleRate(); }
 
     // Runs a stereo signal (left, right) through processReplacing (or process, adding into the
     // given prior output) in blocks of the given size.
@@ -253,6 +257,63 @@ TYPED_TEST(KelDSPProcessingTest, SampleRateChangeRetunesTheChain) {
     for (std::size_t i = 0; i < input.size(); ++i) {
         ASSERT_NEAR(out[0][i], expected[0][i], 1e-6f) << i;
     }
+}
+
+TYPED_TEST(KelDSPProcessingTest, ANewRateReachesTheProcessorsAtTheStartOfTheNextCall) {
+    auto effect = this->make();
+    effect->run(testSignal(512, 20));
+    effect->setSampleRate(96000.0f);
+    EXPECT_EQ(effect->getSampleRate(), 96000.0f);
+    EXPECT_EQ(effect->processorRate(), 44100.0f); // not while a block may be running
+    effect->run(testSignal(64, 21));
+    EXPECT_EQ(effect->processorRate(), 96000.0f);
+    // The latest of several changes between two calls is the one that counts.
+    for (float rate : {22050.0f, 192000.0f, 48000.0f}) {
+        effect->setSampleRate(rate);
+    }
+    effect->run(testSignal(64, 22));
+    EXPECT_EQ(effect->processorRate(), 48000.0f);
+}
+
+TYPED_TEST(KelDSPProcessingTest, RatesTooHighForStableFiltersChangeNothing) {
+    // A rate of 1e9 on a running instance: ignored like a rate too low, so the sound is exactly
+    // that of an instance that never heard of it, also once the host sets 44.1 kHz again.
+    const Signal input = testSignal(44100, 23);
+    auto told = this->make();
+    auto plain = this->make();
+    told->run(input);
+    plain->run(input);
+    told->setSampleRate(1e9f);
+    EXPECT_TRUE(sameBits(told->run(input)[0], plain->run(input)[0]));
+    told->setSampleRate(44100.0f);
+    EXPECT_TRUE(sameBits(told->run(input)[0], plain->run(input)[0]));
+    EXPECT_EQ(told->processorRate(), 44100.0f);
+}
+
+TYPED_TEST(KelDSPProcessingTest, RateChangesFromAnotherThreadWhileProcessingStayFinite) {
+    // A host changing the rate as fast as it can without suspending the effect (hosts that do
+    // it every millisecond met half-changed designs within seconds).
+    auto effect = this->make();
+    std::atomic<bool> running{true};
+    std::thread host([&] {
+        for (int i = 0; running; ++i) {
+            effect->setSampleRate(i % 2 == 0 ? 22050.0f : 192000.0f);
+        }
+    });
+    const Signal input = testSignal(512, 24);
+    int nonFinite = 0;
+    float peak = 0.0f;
+    for (int block = 0; block < 600; ++block) {
+        const std::vector<Signal> out = effect->run(input);
+        for (float y : out[0]) {
+            nonFinite += std::isfinite(y) ? 0 : 1;
+            peak = std::max(peak, std::fabs(y));
+        }
+    }
+    running = false;
+    host.join();
+    EXPECT_EQ(nonFinite, 0);
+    EXPECT_LT(peak, 20.0f);
 }
 
 TYPED_TEST(KelDSPProcessingTest, RecoversFromNonFiniteInputWithinOneBlock) {
