@@ -13,6 +13,7 @@ packages=(
     python3 xdotool
     librsvg2-bin fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
     fp-utils
+    zip unzip
     clang libclang-rt-14-dev
 )
 

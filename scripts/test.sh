@@ -24,6 +24,8 @@ for preset in win32 win64; do
         fi
     done
 done
+# The release package, made from those installs.
+scripts/check-package.sh build/fresh/install-win32 build/fresh/install-win64 build/fresh/package
 
 # One virtual display for the whole run: the Wine server starts on it, so Wine's desktop, made
 # when the server starts, can show the windows, menus and dialogs of the tests.
