@@ -1,5 +1,6 @@
 // kelhost: our command-line VST 2.x host. It loads a plug-in module the way a host does and
-// reports what the plug-in answers, renders audio files through it, times it and shows its editor.
+// reports what the plug-in answers, renders audio files through it, times it, shows its editor
+// and validates it.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,11 +14,12 @@
 #include "host/plugin_info.h"
 #include "host/plugin_module.h"
 #include "host/render.h"
+#include "host/validator.h"
 #include "host/wav_file.h"
 
 namespace {
 
-const char* const kUsage =
+const char* const kUsageCommands =
     "usage: kelhost COMMAND [options] ...\n"
     "\n"
     "commands:\n"
@@ -46,6 +48,29 @@ const char* const kUsage =
     "                         close, if that comes earlier)\n"
     "        --seconds S      closes the window S seconds after ready (fractions allowed)\n"
     "        --position X Y   puts the client area's top-left corner at screen pixel X Y\n"
+    "  validate PLUGIN.dll [--strictness 1-10] [--seed N] [--timeout S]\n"
+    "      puts the plug-in through the tests a host relies on and prints \"RUN <test>\" as a\n"
+    "      test starts, then \"PASS <test>\" or \"FAIL <test>: <reason>\" (details indented\n"
+    "      below) and at the end \"N passed, N failed\". Exit status 0 only when all pass.\n"
+    "      Every output of every test must be finite and within +-100; subnormal outputs are\n"
+    "      noted, and fail from level 9 on. Texts past their conventional size (effect name 32,\n"
+    "      vendor and product 64, parameter name, label and display 8, program names 24) are\n"
+    "      noted; they fail past 256 bytes, and from level 8 on past 32 bytes for parameter\n"
+    "      texts and program names and past the conventional size for the others.\n"
+    "        --strictness N   runs the tests of levels 1 to N (default 5):\n";
+
+// Between the tests of each level and the host options.
+const char* const kUsageValidateEnd =
+    "        --seed N         seeds the fuzz values and block partitions (default 1)\n"
+    "        --timeout S      time limit of every test in seconds (default: each test's own,\n"
+    "                         20 to 60 s). A test over its limit is reported as timed out and\n"
+    "                         left running; the run goes on with fresh instances and ends at\n"
+    "                         the second timeout (the tests left are reported as skipped). A\n"
+    "                         crash on a test's thread is reported and the run goes on; a\n"
+    "                         crash on a thread of the plug-in's own ends the process after the\n"
+    "                         test's RUN line.\n";
+
+const char* const kUsageHostOptions =
     "\n"
     "host options (any command):\n"
     "  --host-vendor TEXT    vendor string the host reports (default \"Sonadrix\")\n"
@@ -56,8 +81,14 @@ const char* const kUsage =
     "                        wide one (the defaults); --host-vendor and --host-product win\n";
 
 const std::vector<std::string> kValueOptions = {
-    "host-vendor", "host-product", "host-version", "layout",  "program", "param",
-    "block",       "rate",         "format",       "seconds", "reopen",  "screenshot"};
+    "host-vendor", "host-product", "host-version", "layout",     "program", "param",
+    "block",       "rate",         "format",       "seconds",    "reopen",  "screenshot",
+    "strictness",  "seed",         "timeout"};
+
+std::string usageText() {
+    return std::string(kUsageCommands) + validatorLevelsText() + kUsageValidateEnd +
+           kUsageHostOptions;
+}
 const std::vector<std::string> kPairOptions = {"position"};
 
 int fail(const std::string& message) {
@@ -66,7 +97,7 @@ int fail(const std::string& message) {
 }
 
 int usage() {
-    std::fputs(kUsage, stderr);
+    std::fputs(usageText().c_str(), stderr);
     return 2;
 }
 
@@ -284,6 +315,31 @@ int runEditor(const CommandLine& args) {
     return shown ? 0 : fail(error);
 }
 
+int runValidate(const CommandLine& args) {
+    if (args.positional.size() != 2) {
+        return usage();
+    }
+    ValidatorOptions options;
+    long strictness = options.strictness, seed = static_cast<long>(options.seed);
+    if (args.has("strictness") &&
+        (!parseInteger(args.get("strictness"), strictness) || strictness < kMinStrictness ||
+         strictness > kMaxStrictness)) {
+        return fail("--strictness wants a level from 1 to 10, got \"" + args.get("strictness") +
+                    "\"");
+    }
+    if (args.has("seed") && (!parseInteger(args.get("seed"), seed) || seed < 0)) {
+        return fail("--seed wants a whole number from 0 up, got \"" + args.get("seed") + "\"");
+    }
+    if (args.has("timeout") &&
+        (!parseNumber(args.get("timeout"), options.timeoutSeconds) ||
+         options.timeoutSeconds <= 0.0)) {
+        return fail("--timeout wants a time above 0, got \"" + args.get("timeout") + "\"");
+    }
+    options.strictness = static_cast<int>(strictness);
+    options.seed = static_cast<std::uint32_t>(seed);
+    return runValidator(args.positional[1], options);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -294,7 +350,7 @@ int main(int argc, char** argv) {
         return fail(error);
     }
     if (args.has("help")) {
-        std::fputs(kUsage, stdout);
+        std::fputs(usageText().c_str(), stdout);
         return 0;
     }
     if (args.positional.empty()) {
@@ -315,6 +371,9 @@ int main(int argc, char** argv) {
     }
     if (command == "editor") {
         return runEditor(args);
+    }
+    if (command == "validate") {
+        return runValidate(args);
     }
     std::fprintf(stderr, "kelhost: unknown command \"%s\"\n", command.c_str());
     return usage();

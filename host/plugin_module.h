@@ -41,6 +41,8 @@ public:
     void setParameter(VstInt32 index, float value) const;
     // Returns what effClose answered; the instance is gone afterwards.
     VstIntPtr close();
+    // Forgets the instance without closing it (it is left to whatever still uses it).
+    void release() { record = nullptr; }
 
 private:
     AEffect* record;
