@@ -3,9 +3,7 @@
 // is drawn to them, and the tests check both against them.
 #pragma once
 
-// Selector values kept by the preset bank.
-inline constexpr int kTallLayoutSelector = 0; // pedal skin
-inline constexpr int kWideLayoutSelector = 1;
+#include "presets/layout_selector.h"
 
 // The module's bitmap resources: 24-bit, images of equal height stacked vertically (the first on
 // top; in two-image buttons the released look above the pressed one). Pure white is transparent.

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <new>
 
-#include "editor/menu_commands.h"
 #include "shell/parameter_values.h"
 #include "shell/parameters.h"
+#include "ui/menu_commands.h"
 #include "widgets/bitmap.h"
 #include "widgets/buttons.h"
 #include "widgets/draw_context.h"

@@ -4,11 +4,11 @@
 
 #include <cstring>
 
-#include "editor/help.h"
-#include "editor/menu_commands.h"
 #include "presets/preset_user_interface.h"
 #include "shell/parameter_values.h"
 #include "shell/parameters.h"
+#include "ui/help.h"
+#include "ui/menu_commands.h"
 
 namespace {
 

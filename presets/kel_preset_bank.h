@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "editor/editor_layout.h"
-#include "editor/popup_menu.h"
+#include "presets/layout_selector.h"
 #include "presets/preset_format.h"
 #include "shell/audio_effect_x.h"
 #include "shell/plugin_description.h"
+#include "ui/popup_menu.h"
 
 class PresetUserInterface;
 

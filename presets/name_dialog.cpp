@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "editor/menu_commands.h"
-#include "editor/settings.h"
-#include "editor/this_module.h"
 #include "presets/kel_preset_bank.h"
 #include "presets/preset_user_interface.h"
+#include "ui/menu_commands.h"
+#include "ui/settings.h"
+#include "ui/this_module.h"
 
 namespace {
 

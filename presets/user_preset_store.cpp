@@ -4,9 +4,9 @@
 // anyone and is checked before it is used.
 #include <cstring>
 
-#include "editor/menu_commands.h"
 #include "presets/kel_preset_bank.h"
 #include "presets/preset_user_interface.h"
+#include "ui/menu_commands.h"
 
 namespace {
 

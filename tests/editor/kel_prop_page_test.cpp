@@ -11,9 +11,9 @@
 
 #include <gtest/gtest.h>
 
-#include "editor/menu_commands.h"
-#include "tests/presets/modal_robot.h"
 #include "tests/presets/preset_test_support.h"
+#include "tests/support/modal_robot.h"
+#include "ui/menu_commands.h"
 #include "widgets/bitmap.h"
 #include "widgets/buttons.h"
 #include "widgets/draw_context.h"

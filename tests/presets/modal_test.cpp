@@ -2,10 +2,10 @@
 // from the keyboard by a robot as a user would answer them.
 #include <gtest/gtest.h>
 
-#include "editor/help.h"
-#include "editor/menu_commands.h"
-#include "tests/presets/modal_robot.h"
 #include "tests/presets/preset_test_support.h"
+#include "tests/support/modal_robot.h"
+#include "ui/help.h"
+#include "ui/menu_commands.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // the user presets, takes at most 64 characters, and confirms, refuses or cancels.
 #include <gtest/gtest.h>
 
-#include "editor/menu_commands.h"
-#include "tests/presets/modal_robot.h"
 #include "tests/presets/preset_test_support.h"
+#include "tests/support/modal_robot.h"
+#include "ui/menu_commands.h"
 
 namespace {
 

@@ -14,31 +14,11 @@
 #include "editor/kel_prop_page.h"
 #include "plugins/clean/clean_model.h"
 #include "plugins/crunch/crunch_model.h"
+#include "plugins/kel_plug_edit.h"
 #include "presets/kel_preset_bank.h"
 #include "presets/preset_user_interface.h"
-#include "plugins/kel_plug_edit.h"
 #include "tests/shell/fake_host.h"
-
-using Bytes = std::vector<std::uint8_t>;
-
-// Gives this process an empty HKEY_CURRENT_USER of its own (a scratch key under the real one)
-// for as long as it lives, and removes it afterwards. With machine, HKEY_LOCAL_MACHINE too.
-class RegistrySandbox {
-public:
-    explicit RegistrySandbox(bool machine = false);
-    ~RegistrySandbox();
-    RegistrySandbox(const RegistrySandbox&) = delete;
-    RegistrySandbox& operator=(const RegistrySandbox&) = delete;
-
-    // The scratch key standing in for HKEY_CURRENT_USER, relative to the real one.
-    const std::string& userPath() const { return user; }
-
-private:
-    std::string user;
-    std::string machinePath;
-    HKEY userKey = nullptr;
-    HKEY machineKey = nullptr;
-};
+#include "tests/support/sandbox.h"
 
 // One plug-in instance as a host creates it through the entry point, with the editor object and
 // its bank. Closed (effClose) when it goes.
@@ -83,19 +63,6 @@ struct PluginTraits<CrunchModel> {
     static constexpr const char* effectName = "KR-6 Crunch Preamp";
 };
 
-// Registry values under the sandboxed HKEY_CURRENT_USER.
-struct RegistryValue {
-    bool exists = false;
-    DWORD type = 0;
-    Bytes data;
-};
-RegistryValue readValue(const char* keyPath, const std::string& name);
-// Writes count bytes of data (all of them unless count is given).
-bool writeValue(const char* keyPath, const std::string& name, DWORD type, const Bytes& data,
-                std::size_t count = SIZE_MAX);
-bool deleteValue(const char* keyPath, const std::string& name);
-std::vector<std::string> valueNames(const char* keyPath);
-
 // Stored presets written directly, as another plug-in, an import or any other program would.
 bool writeStoredPreset(const std::string& name, const PresetValues& values, int recordSize);
 // The values of a stored preset in the registry; false when it is missing or no preset.
@@ -108,19 +75,12 @@ std::string readSlotName(int slot);
 std::vector<std::string> listedPresets(KelPresetBank& bank);
 // The name a bank gives a slot, "<refused>" when it refuses.
 std::string slotName(KelPresetBank& bank, int slot);
-// The caption of a menu entry, by position.
-std::string captionAt(HMENU menu, int position);
 
 // Waits up to timeoutMs for the bank to notice a change of the user presets.
 bool waitForRefreshNeed(KelPresetBank& bank, int timeoutMs = 5000);
 
 // Host calls that told the host of automated parameter changes, for one instance.
 std::vector<FakeHostCall> automationOf(AEffect* effect);
-
-std::string testFolder();      // a fresh empty folder for this test's files
-std::string folderOfProgram(); // where the test program and its neighbours live
-Bytes readFile(const std::string& path);
-bool writeFile(const std::string& path, const Bytes& bytes);
 
 // Answers the bank's file dialogs and message boxes from a script, and records what it was asked.
 class ScriptedUserInterface : public PresetUserInterface {

@@ -1,4 +1,4 @@
-#include "editor/settings.h"
+#include "ui/settings.h"
 
 #include <cstring>
 

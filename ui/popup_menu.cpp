@@ -1,8 +1,8 @@
-#include "editor/popup_menu.h"
+#include "ui/popup_menu.h"
 
 #include <string>
 
-#include "editor/this_module.h"
+#include "ui/this_module.h"
 
 namespace {
 

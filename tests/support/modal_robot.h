@@ -11,6 +11,9 @@
 #include <thread>
 #include <vector>
 
+// The caption of a menu entry, by position.
+std::string captionAt(HMENU menu, int position);
+
 class ModalRobot {
 public:
     // Runs the script on a second thread against the windows of the calling thread.

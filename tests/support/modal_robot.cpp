@@ -1,6 +1,12 @@
-#include "tests/presets/modal_robot.h"
+#include "tests/support/modal_robot.h"
 
 #include <cstring>
+
+std::string captionAt(HMENU menu, int position) {
+    char text[256] = {};
+    GetMenuStringA(menu, static_cast<UINT>(position), text, sizeof(text), MF_BYPOSITION);
+    return text;
+}
 
 namespace {
 

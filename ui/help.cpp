@@ -1,9 +1,9 @@
-#include "editor/help.h"
+#include "ui/help.h"
 
 #include <cstring>
 
-#include "editor/settings.h"
-#include "editor/this_module.h"
+#include "ui/settings.h"
+#include "ui/this_module.h"
 
 namespace {
 

@@ -1,0 +1,6 @@
+// Which skin the editor shows, as the preset bank keeps it: the effect chooses it for its host,
+// the editor reads it when it opens.
+#pragma once
+
+inline constexpr int kTallLayoutSelector = 0; // pedal skin
+inline constexpr int kWideLayoutSelector = 1;
