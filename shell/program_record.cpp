@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "shell/host_text.h"
 #include "shell/parameter_values.h"
 
 void ProgramRecord::fill(const BuiltInPreset& preset) {
@@ -21,7 +22,7 @@ void ProgramRecord::setName(const char* text) {
 }
 
 void ProgramRecord::getName(char* buffer) const {
-    std::memcpy(buffer, nameField, std::strlen(nameField) + 1);
+    copyHostText(buffer, kProgramNameCapacity, nameField);
 }
 
 void ProgramRecord::setValue(int index, float value) {

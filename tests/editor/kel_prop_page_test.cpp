@@ -28,7 +28,7 @@ template <class Model>
 class EditorWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        FakeHost::reset();
+        resetTestHost();
         host = CreateWindowA("STATIC", "host", WS_POPUP | WS_VISIBLE, 40, 40, 300, 340, nullptr,
                              nullptr, nullptr, nullptr);
     }
@@ -172,7 +172,7 @@ TYPED_TEST(EditorWindow, TheStatusDisplaySaysWhatChanged) {
     const auto automation = automationOf(record);
     ASSERT_FALSE(automation.empty());
     EXPECT_EQ(automation.back().index, 0);
-    EXPECT_EQ(automation.back().opt, 0.0f);
+    EXPECT_EQ(automation.back().value, 0.0f);
 }
 
 TYPED_TEST(EditorWindow, QuickSlotsAndCompareOnAFreshRegistry) {

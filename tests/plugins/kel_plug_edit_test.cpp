@@ -7,18 +7,16 @@
 
 #include "plugins/clean/clean_model.h"
 #include "plugins/crunch/crunch_model.h"
-#include "tests/shell/fake_host.h"
+#include "tests/support/test_host.h"
 
 namespace {
 
 template <class Model>
 class KelPlugEditTest : public ::testing::Test {
 protected:
-    void SetUp() override { FakeHost::reset(); }
+    void SetUp() override { resetTestHost(); }
 
-    static AEffect* create() {
-        return createEffectInstance<KelPlugEdit<Model>>(FakeHost::callback);
-    }
+    static AEffect* create() { return createEffectInstance<KelPlugEdit<Model>>(hostCallback); }
     static VstIntPtr dispatch(AEffect* effect, VstInt32 opcode, VstInt32 index = 0,
                               VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f) {
         return effect->dispatcher(effect, opcode, index, value, ptr, opt);
@@ -38,7 +36,7 @@ using Models = ::testing::Types<CleanModel, CrunchModel>;
 TYPED_TEST_SUITE(KelPlugEditTest, Models);
 
 TYPED_TEST(KelPlugEditTest, HostTooOldGetsNoEffect) {
-    FakeHost::versionAnswer = 0;
+    hostState().identity.versionAnswer = 0;
     EXPECT_EQ(this->create(), nullptr);
     EXPECT_EQ(createEffectInstance<KelPlugEdit<TypeParam>>(nullptr), nullptr);
 }
@@ -61,17 +59,17 @@ TYPED_TEST(KelPlugEditTest, EditorIsAnnouncedAndRefusesToOpenForNow) {
 
 TYPED_TEST(KelPlugEditTest, OurOwnRigsGetTheTallLayout) {
     EXPECT_EQ(this->editorSize(), std::make_pair(266, 220));
-    FakeHost::vendor = "Sonadrix";
-    FakeHost::product = "Sonadrix Host";
+    hostState().identity.vendor = "Sonadrix";
+    hostState().identity.product = "Sonadrix Host";
     EXPECT_EQ(this->editorSize(), std::make_pair(266, 220));
     for (const char* product : {"OrvalleGig", "OrvalleBass", "Orvalleg", "Orvalleb"}) {
-        FakeHost::product = product;
+        hostState().identity.product = product;
         EXPECT_EQ(this->editorSize(), std::make_pair(185, 320)) << product;
     }
-    FakeHost::product = "OrvallG"; // seven characters
+    hostState().identity.product = "OrvallG"; // seven characters
     EXPECT_EQ(this->editorSize(), std::make_pair(266, 220));
-    FakeHost::vendor = "sonadrix";
-    FakeHost::product = "OrvalleGig";
+    hostState().identity.vendor = "sonadrix";
+    hostState().identity.product = "OrvalleGig";
     EXPECT_EQ(this->editorSize(), std::make_pair(266, 220));
 }
 

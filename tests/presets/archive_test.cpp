@@ -14,7 +14,7 @@ template <class Model>
 class ArchiveTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        FakeHost::reset();
+        resetTestHost();
         owner = CreateWindowA("STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
                               nullptr);
         plugin.bank().setOwnerWindow(owner);

@@ -9,7 +9,7 @@ namespace {
 template <class Model>
 class BankTest : public ::testing::Test {
 protected:
-    void SetUp() override { FakeHost::reset(); }
+    void SetUp() override { resetTestHost(); }
 
     static constexpr int recordSize = PluginTraits<Model>::recordSize;
     RegistrySandbox sandbox;
@@ -90,7 +90,7 @@ TYPED_TEST(BankTest, SlotNamesResolveToUserPresetsFirstAndFallBackWhenNothingMat
 TYPED_TEST(BankTest, RecallingABuiltInSlotSelectsItsProgramAndTellsTheHost) {
     Instance<TypeParam> plugin;
     plugin.setSettings({1, 2, 3});
-    FakeHost::calls.clear();
+    hostState().events.clear();
     ASSERT_TRUE(plugin.bank().recallSlot(3));
     EXPECT_EQ(plugin.effect().getProgram(), 3);
     const PresetValues preset = builtInValues<TypeParam>(3);
@@ -98,7 +98,7 @@ TYPED_TEST(BankTest, RecallingABuiltInSlotSelectsItsProgramAndTellsTheHost) {
     ASSERT_EQ(automated.size(), 3u);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(automated[i].index, i + 1);
-        EXPECT_EQ(automated[i].opt, parameterOf(preset[i], i + 1));
+        EXPECT_EQ(automated[i].value, parameterOf(preset[i], i + 1));
         EXPECT_EQ(plugin.effect().getParameter(i + 1), parameterOf(preset[i], i + 1));
     }
 }
@@ -110,7 +110,7 @@ TYPED_TEST(BankTest, RecallingAUserSlotKeepsTheProgramAndTellsTheHost) {
     ASSERT_TRUE(bank.storeNewPreset(2, "Lead"));
     plugin.effect().setProgram(4);
     plugin.setSettings({0, 0, 0});
-    FakeHost::calls.clear();
+    hostState().events.clear();
     ASSERT_TRUE(bank.recallSlot(2));
     EXPECT_EQ(plugin.settings(), (PresetValues{79, 9, 33}));
     EXPECT_EQ(plugin.effect().getProgram(), 4);
@@ -126,7 +126,7 @@ TYPED_TEST(BankTest, CompareScratchKeepsTheSettingsAsWholeNumbersAndTellsNoHost)
     KelPresetBank& bank = plugin.bank();
     ASSERT_TRUE(bank.storeSlot(0));
     plugin.setSettings({10, 10, 10});
-    FakeHost::calls.clear();
+    hostState().events.clear();
     ASSERT_TRUE(bank.recallSlot(0));
     EXPECT_EQ(record->getParameter(record, 1), parameterOf(69, 1)); // 0.7 comes back as 0.69
     EXPECT_EQ(record->getParameter(record, 2), parameterOf(7, 2));

@@ -29,7 +29,7 @@ bool hasState(HMENU menu, UINT command, UINT state) {
 class ModalTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        FakeHost::reset();
+        resetTestHost();
         owner = CreateWindowA("STATIC", "Plug-in window", WS_POPUP | WS_VISIBLE, kOwnerLeft,
                               kOwnerTop, 266, 220, nullptr, nullptr, nullptr, nullptr);
         plugin.bank().setOwnerWindow(owner);

@@ -13,7 +13,7 @@ constexpr int kNameField = 10;
 class NameDialog : public ::testing::Test {
 protected:
     void SetUp() override {
-        FakeHost::reset();
+        resetTestHost();
         owner = CreateWindowA("STATIC", "Plug-in window", WS_POPUP | WS_VISIBLE, 120, 90, 266, 220,
                               nullptr, nullptr, nullptr, nullptr);
         plugin.bank().setOwnerWindow(owner);

@@ -17,7 +17,7 @@ enum Exit { kDone = 0, kUsage = 1, kFailed = 2, kTimedOut = 3, kUnexpected = 4 }
 
 template <class Model>
 int run(int argc, char** argv) {
-    FakeHost::reset();
+    resetTestHost();
     Instance<Model> plugin;
     if (!plugin.valid()) {
         return kFailed;

@@ -55,9 +55,9 @@ bool waitForRefreshNeed(KelPresetBank& bank, int timeoutMs) {
     return true;
 }
 
-std::vector<FakeHostCall> automationOf(AEffect* effect) {
-    std::vector<FakeHostCall> calls;
-    for (const FakeHostCall& call : FakeHost::calls) {
+std::vector<HostEvent> automationOf(AEffect* effect) {
+    std::vector<HostEvent> calls;
+    for (const HostEvent& call : hostState().events) {
         if (call.effect == effect && call.opcode == audioMasterAutomate) {
             calls.push_back(call);
         }

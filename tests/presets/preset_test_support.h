@@ -17,15 +17,16 @@
 #include "plugins/kel_plug_edit.h"
 #include "presets/kel_preset_bank.h"
 #include "presets/preset_user_interface.h"
-#include "tests/shell/fake_host.h"
+#include "shell/parameter_values.h"
 #include "tests/support/sandbox.h"
+#include "tests/support/test_host.h"
 
 // One plug-in instance as a host creates it through the entry point, with the editor object and
 // its bank. Closed (effClose) when it goes.
 template <class Model>
 class Instance {
 public:
-    Instance() : record(createEffectInstance<KelPlugEdit<Model>>(FakeHost::callback)) {}
+    Instance() : record(createEffectInstance<KelPlugEdit<Model>>(hostCallback)) {}
     ~Instance() { close(); }
     Instance(const Instance&) = delete;
     Instance& operator=(const Instance&) = delete;
@@ -80,7 +81,7 @@ std::string slotName(KelPresetBank& bank, int slot);
 bool waitForRefreshNeed(KelPresetBank& bank, int timeoutMs = 5000);
 
 // Host calls that told the host of automated parameter changes, for one instance.
-std::vector<FakeHostCall> automationOf(AEffect* effect);
+std::vector<HostEvent> automationOf(AEffect* effect);
 
 // Answers the bank's file dialogs and message boxes from a script, and records what it was asked.
 class ScriptedUserInterface : public PresetUserInterface {

@@ -11,7 +11,7 @@ namespace {
 template <class Model>
 class StoreTest : public ::testing::Test {
 protected:
-    void SetUp() override { FakeHost::reset(); }
+    void SetUp() override { resetTestHost(); }
 
     static constexpr int recordSize = PluginTraits<Model>::recordSize;
     RegistrySandbox sandbox;
@@ -27,7 +27,7 @@ std::vector<std::string> sorted(std::vector<std::string> names) {
 
 TEST(SharedStore, BothPluginsKeepPresetsInOneKeyAndEachListsOnlyItsOwn) {
     RegistrySandbox sandbox;
-    FakeHost::reset();
+    resetTestHost();
     {
         Instance<CleanModel> clean;
         Instance<CrunchModel> crunch;

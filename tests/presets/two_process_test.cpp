@@ -52,7 +52,7 @@ private:
 
 TEST(TwoProcesses, PresetsReachInstancesOfBothPluginsInAnotherProcess) {
     RegistrySandbox sandbox;
-    FakeHost::reset();
+    resetTestHost();
     Instance<CleanModel> clean;
 
     // Two other processes, an HN-6 and a KR-6, wait for the next change of the presets.

@@ -16,7 +16,8 @@
 #include "plugins/crunch/crunch_model.h"
 #include "plugins/level_mapping.h"
 #include "shell/kel_dsp.h"
-#include "tests/shell/fake_host.h"
+#include "shell/parameter_values.h"
+#include "tests/support/test_host.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ Signal testSignal(std::size_t frames, unsigned seed, float amplitude = 0.8f) {
 template <class Model>
 class Effect : public KelDSP<Model> {
 public:
-    Effect() : KelDSP<Model>(FakeHost::callback) {}
+    Effect() : KelDSP<Model>(hostCallback) {}
     const typename Model::Settings& settings() const { return this->derived; }
     float processorRate() const { return this->processorLeft.sampleRate(); }
 
@@ -72,7 +73,7 @@ public:
 template <class Model>
 class KelDSPProcessingTest : public ::testing::Test {
 protected:
-    void SetUp() override { FakeHost::reset(); }
+    void SetUp() override { resetTestHost(); }
     static std::unique_ptr<Effect<Model>> make() { return std::make_unique<Effect<Model>>(); }
 };
 

@@ -1,6 +1,7 @@
 // The effect object as a host sees it through the record: dispatcher answers, parameters,
 // programs, texts. Both plug-ins run every test.
 #include "shell/kel_dsp.h"
+#include "shell/parameter_values.h"
 
 #include <cmath>
 #include <cstring>
@@ -12,7 +13,7 @@
 
 #include "plugins/clean/clean_model.h"
 #include "plugins/crunch/crunch_model.h"
-#include "tests/shell/fake_host.h"
+#include "tests/support/test_host.h"
 
 namespace {
 
@@ -74,8 +75,8 @@ template <class Model>
 class KelDSPTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        FakeHost::reset();
-        effect = new Probe<Model>(FakeHost::callback, &destroyed);
+        resetTestHost();
+        effect = new Probe<Model>(hostCallback, &destroyed);
         record = effect->getAeffect();
     }
     void TearDown() override {
@@ -417,18 +418,18 @@ TYPED_TEST(KelDSPTest, SoundSettingsRaiseTheChangeFlagTheSwitchDoesNot) {
 
 TYPED_TEST(KelDSPTest, AutomatedChangesReachTheHost) {
     this->effect->setParameterAutomated(2, 0.4f);
-    ASSERT_EQ(FakeHost::calls.size(), 1u);
-    EXPECT_EQ(FakeHost::calls[0].opcode, audioMasterAutomate);
-    EXPECT_EQ(FakeHost::calls[0].index, 2);
-    EXPECT_EQ(FakeHost::calls[0].opt, 0.4f);
-    EXPECT_EQ(FakeHost::calls[0].effect, this->record);
+    ASSERT_EQ(hostState().events.size(), 1u);
+    EXPECT_EQ(hostState().events[0].opcode, audioMasterAutomate);
+    EXPECT_EQ(hostState().events[0].index, 2);
+    EXPECT_EQ(hostState().events[0].value, 0.4f);
+    EXPECT_EQ(hostState().events[0].effect, this->record);
     EXPECT_EQ(this->get(2), 0.4f);
     this->effect->beginEdit(1);
     this->effect->endEdit(1);
-    ASSERT_EQ(FakeHost::calls.size(), 3u);
-    EXPECT_EQ(FakeHost::calls[1].opcode, audioMasterBeginEdit);
-    EXPECT_EQ(FakeHost::calls[2].opcode, audioMasterEndEdit);
-    EXPECT_EQ(FakeHost::calls[2].index, 1);
+    ASSERT_EQ(hostState().events.size(), 3u);
+    EXPECT_EQ(hostState().events[1].opcode, audioMasterBeginEdit);
+    EXPECT_EQ(hostState().events[2].opcode, audioMasterEndEdit);
+    EXPECT_EQ(hostState().events[2].index, 1);
 }
 
 TYPED_TEST(KelDSPTest, CloseThroughTheRecordDestroysTheInstance) {
