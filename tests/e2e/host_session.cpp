@@ -9,13 +9,6 @@ namespace e2e {
 
 namespace {
 
-std::string programFolder() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
-    return folder.substr(0, folder.find_last_of('\\') + 1);
-}
-
 struct WindowSearch {
     DWORD processId;
     const char* windowClass;
@@ -58,28 +51,14 @@ std::string messageText(HWND box) {
 }
 
 HostSession::HostSession(const std::string& plugin, const std::string& options) {
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&output, &writeEnd, &inherit, 0)) {
-        return;
-    }
-    SetHandleInformation(output, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    const std::string folder = programFolder();
-    std::string line =
-        "\"" + folder + "kelhost.exe\" editor \"" + folder + plugin + "\" " + options;
-    const bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &process) != FALSE;
-    CloseHandle(writeEnd);
-    if (!started) {
-        return;
-    }
-    reader = std::thread([this] { readOutput(); });
+    ChildProcess::Options merged;
+    merged.errorsAsLines = true;
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder = path;
+    folder.resize(folder.find_last_of('\\') + 1);
+    host = std::make_unique<ChildProcess>("kelhost.exe",
+                                          "editor \"" + folder + plugin + "\" " + options, merged);
     const std::string window = waitFor("window ", 30000);
     if (window.empty() || waitFor("ready", 10000).empty()) {
         return;
@@ -90,7 +69,7 @@ HostSession::HostSession(const std::string& plugin, const std::string& options) 
     long y = -1;
     if (std::sscanf(window.c_str(), "window %ld %ld %d %d", &x, &y, &width, &height) == 4) {
         editorOrigin = {x, y};
-        topWindow = waitForWindowOf(process.dwProcessId, nullptr);
+        topWindow = waitForWindowOf(host->processId(), nullptr);
         if (topWindow) {
             SetForegroundWindow(topWindow);
         }
@@ -99,122 +78,23 @@ HostSession::HostSession(const std::string& plugin, const std::string& options) 
 
 HostSession::~HostSession() {
     const int exitCode = close();
-    if (reader.joinable()) {
-        reader.join();
-    }
     // What the host said helps to tell why a test failed.
     if (::testing::Test::HasFailure()) {
         std::fprintf(stderr, "kelhost ended with %d; its output:\n", exitCode);
-        for (const std::string& line : log) {
+        for (const std::string& line : host->lines()) {
             std::fprintf(stderr, "  %s\n", line.c_str());
-        }
-    }
-    if (output) {
-        CloseHandle(output);
-    }
-    if (process.hProcess) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-}
-
-void HostSession::readOutput() {
-    // Polls rather than blocks: the pipe need not end with the host, since any process that
-    // inherited its write end (a crash handler, say) keeps it open.
-    std::string pending;
-    for (;;) {
-        DWORD available = 0;
-        if (!PeekNamedPipe(output, nullptr, 0, nullptr, &available, nullptr)) {
-            break;
-        }
-        if (available == 0) {
-            if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) {
-                break; // ended, and all it wrote is read
-            }
-            Sleep(10);
-            continue;
-        }
-        std::vector<char> chunk(available);
-        DWORD got = 0;
-        if (!ReadFile(output, chunk.data(), available, &got, nullptr) || got == 0) {
-            break;
-        }
-        pending.append(chunk.data(), got);
-        std::size_t end;
-        while ((end = pending.find('\n')) != std::string::npos) {
-            std::string line = pending.substr(0, end);
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
-            pending.erase(0, end + 1);
-            std::lock_guard<std::mutex> lock(mutex);
-            log.push_back(line);
-        }
-    }
-}
-
-std::vector<std::string> HostSession::lines() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return log;
-}
-
-std::vector<std::string> HostSession::newLines() {
-    std::lock_guard<std::mutex> lock(mutex);
-    std::vector<std::string> fresh(log.begin() + static_cast<long>(seen), log.end());
-    seen = log.size();
-    return fresh;
-}
-
-std::string HostSession::waitFor(const std::string& prefix, int timeoutMs) {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < static_cast<DWORD>(timeoutMs);) {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            for (const std::string& line : log) {
-                if (line.compare(0, prefix.size(), prefix) == 0) {
-                    return line;
-                }
-            }
-        }
-        widget_test::pumpMessages(20);
-    }
-    return {};
-}
-
-std::vector<std::string> HostSession::takeUntil(const std::string& prefix, int count,
-                                                int timeoutMs) {
-    for (DWORD start = GetTickCount();; widget_test::pumpMessages(20)) {
-        std::lock_guard<std::mutex> lock(mutex);
-        int found = 0;
-        std::size_t end = seen;
-        while (end < log.size() && found < count) {
-            found += log[end++].compare(0, prefix.size(), prefix) == 0 ? 1 : 0;
-        }
-        if (found == count || GetTickCount() - start > static_cast<DWORD>(timeoutMs)) {
-            std::vector<std::string> taken(log.begin() + static_cast<long>(seen),
-                                           log.begin() + static_cast<long>(end));
-            seen = end;
-            return taken;
         }
     }
 }
 
 int HostSession::close(int timeoutMs) {
-    if (!process.hProcess) {
-        return -1;
-    }
     if (!closed) {
         closed = true;
         if (topWindow) {
             PostMessageA(topWindow, WM_CLOSE, 0, 0);
         }
-        if (WaitForSingleObject(process.hProcess, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
-            TerminateProcess(process.hProcess, 99);
-            WaitForSingleObject(process.hProcess, 5000);
-        }
     }
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    return static_cast<int>(code);
+    return host->finish(timeoutMs);
 }
 
 void HostSession::capture(widget_test::Canvas& canvas, int x, int y) const {

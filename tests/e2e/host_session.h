@@ -5,11 +5,11 @@
 
 #include <windows.h>
 
-#include <mutex>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "tests/support/child_process.h"
 #include "tests/widgets/window_test_support.h"
 #include "widgets/geometry.h"
 
@@ -29,17 +29,21 @@ public:
     // Screen position of a point of the editor.
     POINT at(int x, int y) const { return {editorOrigin.x + x, editorOrigin.y + y}; }
     HWND window() const { return topWindow; }
-    DWORD processId() const { return process.dwProcessId; }
+    DWORD processId() const { return host->processId(); }
 
     // The log lines so far ("automate 1 0.5", "begin 1", ...), and those since the last call.
-    std::vector<std::string> lines();
-    std::vector<std::string> newLines();
+    std::vector<std::string> lines() { return host->lines(); }
+    std::vector<std::string> newLines() { return host->newLines(); }
     // Waits for a line that starts with prefix; the whole line, or empty after the timeout.
-    std::string waitFor(const std::string& prefix, int timeoutMs = 10000);
+    std::string waitFor(const std::string& prefix, int timeoutMs = 10000) {
+        return host->waitForLine(prefix, timeoutMs);
+    }
     // Waits until `count` of the lines not taken yet start with prefix, and takes the lines up
     // to that one; all lines not taken yet after the timeout.
     std::vector<std::string> takeUntil(const std::string& prefix, int count = 1,
-                                       int timeoutMs = 10000);
+                                       int timeoutMs = 10000) {
+        return host->takeUntil(prefix, count, timeoutMs);
+    }
     // Ends the host: closes its window and waits; the exit code, or -1.
     int close(int timeoutMs = 15000);
 
@@ -47,14 +51,7 @@ public:
     void capture(widget_test::Canvas& canvas, int x, int y) const;
 
 private:
-    void readOutput();
-
-    PROCESS_INFORMATION process{};
-    HANDLE output = nullptr;
-    std::thread reader;
-    std::mutex mutex;
-    std::vector<std::string> log;
-    std::size_t seen = 0;
+    std::unique_ptr<ChildProcess> host;
     POINT editorOrigin{-1, -1};
     HWND topWindow = nullptr;
     bool closed = false;

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/child_process.h"
+
 #include "tests/host/fake_editor_pattern.h"
 
 namespace {
@@ -31,128 +33,11 @@ std::string besideThisProgram(const std::string& file) {
 
 const std::string kEditorOfFake = "editor \"" + besideThisProgram("fake_editor_plugin.dll") + "\"";
 
-// kelhost.exe with the given arguments; its stdout is read line by line (without the CR) while
-// it runs. mode goes to the fake plug-in through FAKE_EDITOR_MODE.
-class HostRun {
+// kelhost.exe with the given arguments; mode goes to the fake plug-in through FAKE_EDITOR_MODE.
+class HostRun : public ChildProcess {
 public:
-    explicit HostRun(const std::string& arguments, const char* mode = "") {
-        SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
-        HANDLE outRead, outWrite, errRead, errWrite;
-        CreatePipe(&outRead, &outWrite, &inheritable, 0);
-        CreatePipe(&errRead, &errWrite, &inheritable, 0);
-        SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-        SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOA startup{};
-        startup.cb = sizeof(startup);
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        startup.hStdOutput = outWrite;
-        startup.hStdError = errWrite;
-        std::string line = "\"" + besideThisProgram("kelhost.exe") + "\" " + arguments;
-        SetEnvironmentVariableA("FAKE_EDITOR_MODE", mode);
-        start = std::chrono::steady_clock::now();
-        if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                            &startup, &process)) {
-            process = {};
-        }
-        SetEnvironmentVariableA("FAKE_EDITOR_MODE", nullptr);
-        CloseHandle(outWrite);
-        CloseHandle(errWrite);
-        outReader = std::thread([this, outRead] { read(outRead, false); });
-        errReader = std::thread([this, errRead] { read(errRead, true); });
-    }
-    ~HostRun() { finish(0); }
-    HostRun(const HostRun&) = delete;
-    HostRun& operator=(const HostRun&) = delete;
-
-    // The first line starting with prefix; "" when none came within the time.
-    std::string waitForLine(const std::string& prefix, int timeoutMs = 30000) {
-        std::unique_lock<std::mutex> lock(mutex);
-        std::string found;
-        changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-            for (const std::string& l : out) {
-                if (l.compare(0, prefix.size(), prefix) == 0) {
-                    found = l;
-                    return true;
-                }
-            }
-            return outDone;
-        });
-        return found;
-    }
-    // The exit status; -1 when the host did not end within the time (it is ended then).
-    int finish(int timeoutMs = 60000) {
-        if (process.hProcess) {
-            if (WaitForSingleObject(process.hProcess, static_cast<DWORD>(timeoutMs)) !=
-                WAIT_OBJECT_0) {
-                TerminateProcess(process.hProcess, 99);
-                WaitForSingleObject(process.hProcess, INFINITE);
-                exitCode = -1;
-            } else {
-                DWORD code = 0;
-                GetExitCodeProcess(process.hProcess, &code);
-                exitCode = static_cast<int>(code);
-            }
-            elapsed =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            CloseHandle(process.hProcess);
-            CloseHandle(process.hThread);
-            process = {};
-        }
-        if (outReader.joinable()) {
-            outReader.join();
-        }
-        if (errReader.joinable()) {
-            errReader.join();
-        }
-        return exitCode;
-    }
-    std::vector<std::string> lines() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return out;
-    }
-    std::string errors() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return err;
-    }
-    double seconds() const { return elapsed; }
-
-private:
-    void read(HANDLE pipe, bool isErrors) {
-        char buffer[4096];
-        DWORD got = 0;
-        std::string partial;
-        while (ReadFile(pipe, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
-            std::lock_guard<std::mutex> lock(mutex);
-            // Windows programs end their lines with CR LF.
-            for (DWORD i = 0; i < got; ++i) {
-                if (buffer[i] != '\r') {
-                    (isErrors ? err : partial) += buffer[i];
-                }
-            }
-            std::size_t end = 0;
-            while (!isErrors && (end = partial.find('\n')) != std::string::npos) {
-                out.push_back(partial.substr(0, end));
-                partial.erase(0, end + 1);
-            }
-            changed.notify_all();
-        }
-        CloseHandle(pipe);
-        std::lock_guard<std::mutex> lock(mutex);
-        outDone = outDone || !isErrors;
-        changed.notify_all();
-    }
-
-    PROCESS_INFORMATION process{};
-    std::chrono::steady_clock::time_point start;
-    double elapsed = 0.0;
-    int exitCode = -1;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<std::string> out;
-    std::string err;
-    bool outDone = false;
-    std::thread outReader, errReader;
+    explicit HostRun(const std::string& arguments, const char* mode = "")
+        : ChildProcess("kelhost.exe", arguments, {"FAKE_EDITOR_MODE", mode, false}) {}
 };
 
 // The statistics the fake plug-in writes to stderr when it is closed.

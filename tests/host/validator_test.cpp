@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/child_process.h"
+
 #include "host/plugin_module.h"
 #include "host/validator.h"
 #include "host/validator_support.h"
@@ -291,61 +293,11 @@ const std::string kFaultyPlugin = "\"" + besideThisProgram("faulty_plugin.dll") 
 // kelhost.exe with the arguments, the faulty plug-in in the given mode; stdout and stderr
 // together.
 ValidatorRun runKelhost(const char* mode, const std::string& arguments) {
+    ChildProcess kelhost("kelhost.exe", arguments, {"FAULTY_PLUGIN_MODE", mode, true});
     ValidatorRun run;
-    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
-        return run;
-    }
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    std::string command = "\"" + besideThisProgram("kelhost.exe") + "\" " + arguments;
-    SetEnvironmentVariableA("FAULTY_PLUGIN_MODE", mode);
-    PROCESS_INFORMATION process{};
-    const DWORD begin = GetTickCount();
-    const bool started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &process);
-    SetEnvironmentVariableA("FAULTY_PLUGIN_MODE", nullptr);
-    CloseHandle(writeEnd);
-    if (!started) {
-        CloseHandle(readEnd);
-        return run;
-    }
-    std::string output;
-    std::thread reader([&] {
-        char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
-            output.append(buffer, got);
-        }
-    });
-    if (WaitForSingleObject(process.hProcess, 180000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 99);
-        WaitForSingleObject(process.hProcess, INFINITE);
-    } else {
-        DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
-        run.exitCode = static_cast<int>(code);
-    }
-    run.seconds = (GetTickCount() - begin) / 1000.0;
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    reader.join();
-    CloseHandle(readEnd);
-    std::string line;
-    for (char c : output) {
-        if (c == '\n') {
-            run.lines.push_back(line);
-            line.clear();
-        } else if (c != '\r') {
-            line += c;
-        }
-    }
+    run.exitCode = kelhost.finish(180000);
+    run.seconds = kelhost.seconds();
+    run.lines = kelhost.lines();
     return run;
 }
 
