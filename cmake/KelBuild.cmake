@@ -1,7 +1,7 @@
 # Compiler settings shared by every target of the tree.
 
-# The sound is specified down to where values round to 32-bit float: SSE arithmetic and no
-# fused multiply-add, so every target rounds where the code says it does.
+# The plug-ins give the same output, bit for bit, on every target: SSE arithmetic and no fused
+# multiply-add, so every value rounds to 32-bit float exactly where the code says it does.
 set(KEL_FLOAT_FLAGS -msse2 -mfpmath=sse -ffp-contract=off)
 
 add_library(kel_build_flags INTERFACE)
