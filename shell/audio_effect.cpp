@@ -141,6 +141,23 @@ void AudioEffect::masterIdle() {
     callHost(audioMasterIdle);
 }
 
+void AudioEffect::textOperation(VstInt32 opcode, VstInt32 index, char* text) {
+    switch (opcode) {
+    case effSetProgramName:
+        return setProgramName(text);
+    case effGetProgramName:
+        return getProgramName(text);
+    case effGetParamLabel:
+        return getParameterLabel(index, text);
+    case effGetParamDisplay:
+        return getParameterDisplay(index, text);
+    case effGetParamName:
+        return getParameterName(index, text);
+    default:
+        return;
+    }
+}
+
 VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                   float opt) {
     char* text = static_cast<char*>(ptr);
@@ -159,29 +176,14 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
         return 0;
     case effGetProgram:
         return getProgram();
+    // Text operations: nothing to do without a buffer.
     case effSetProgramName:
-        if (text) {
-            setProgramName(text);
-        }
-        return 0;
     case effGetProgramName:
-        if (text) {
-            getProgramName(text);
-        }
-        return 0;
     case effGetParamLabel:
-        if (text) {
-            getParameterLabel(index, text);
-        }
-        return 0;
     case effGetParamDisplay:
-        if (text) {
-            getParameterDisplay(index, text);
-        }
-        return 0;
     case effGetParamName:
         if (text) {
-            getParameterName(index, text);
+            textOperation(opcode, index, text);
         }
         return 0;
     case effGetVu:

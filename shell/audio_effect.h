@@ -76,6 +76,8 @@ protected:
     VstIntPtr callHost(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
                        void* ptr = nullptr, float opt = 0.0f);
     void setFlag(VstInt32 flag, bool state);
+    // The program and parameter text operations, with a buffer.
+    void textOperation(VstInt32 opcode, VstInt32 index, char* text);
 
     float sampleRate = 44100.0f;
     AEffEditor* editor = nullptr;

@@ -70,43 +70,33 @@ struct AEffect {
     char future[60];
 };
 
-#if INTPTR_MAX == INT32_MAX
-static_assert(offsetof(AEffect, magic) == 0);
-static_assert(offsetof(AEffect, dispatcher) == 4);
-static_assert(offsetof(AEffect, process) == 8);
-static_assert(offsetof(AEffect, setParameter) == 12);
-static_assert(offsetof(AEffect, getParameter) == 16);
-static_assert(offsetof(AEffect, numPrograms) == 20);
-static_assert(offsetof(AEffect, numParams) == 24);
-static_assert(offsetof(AEffect, numInputs) == 28);
-static_assert(offsetof(AEffect, numOutputs) == 32);
-static_assert(offsetof(AEffect, flags) == 36);
-static_assert(offsetof(AEffect, resvd1) == 40);
-static_assert(offsetof(AEffect, resvd2) == 44);
-static_assert(offsetof(AEffect, initialDelay) == 48);
-static_assert(offsetof(AEffect, realQualities) == 52);
-static_assert(offsetof(AEffect, offQualities) == 56);
-static_assert(offsetof(AEffect, ioRatio) == 60);
-static_assert(offsetof(AEffect, object) == 64);
-static_assert(offsetof(AEffect, user) == 68);
-static_assert(offsetof(AEffect, uniqueID) == 72);
-static_assert(offsetof(AEffect, version) == 76);
-static_assert(offsetof(AEffect, processReplacing) == 80);
-static_assert(offsetof(AEffect, future) == 84);
-static_assert(sizeof(AEffect) == 144);
-#elif INTPTR_MAX == INT64_MAX
-static_assert(offsetof(AEffect, dispatcher) == 8);
-static_assert(offsetof(AEffect, numPrograms) == 40);
-static_assert(offsetof(AEffect, flags) == 56);
-static_assert(offsetof(AEffect, resvd1) == 64);
-static_assert(offsetof(AEffect, initialDelay) == 80);
-static_assert(offsetof(AEffect, ioRatio) == 92);
-static_assert(offsetof(AEffect, object) == 96);
-static_assert(offsetof(AEffect, uniqueID) == 112);
-static_assert(offsetof(AEffect, processReplacing) == 120);
-static_assert(offsetof(AEffect, future) == 128);
-static_assert(sizeof(AEffect) == 192);
-#endif
+// Where hosts look for every field of the record: {32-bit offset, 64-bit offset}.
+constexpr std::size_t onThisTarget(std::size_t at32, std::size_t at64) {
+    return sizeof(void*) == 4 ? at32 : at64;
+}
+static_assert(offsetof(AEffect, magic) == onThisTarget(0, 0));
+static_assert(offsetof(AEffect, dispatcher) == onThisTarget(4, 8));
+static_assert(offsetof(AEffect, process) == onThisTarget(8, 16));
+static_assert(offsetof(AEffect, setParameter) == onThisTarget(12, 24));
+static_assert(offsetof(AEffect, getParameter) == onThisTarget(16, 32));
+static_assert(offsetof(AEffect, numPrograms) == onThisTarget(20, 40));
+static_assert(offsetof(AEffect, numParams) == onThisTarget(24, 44));
+static_assert(offsetof(AEffect, numInputs) == onThisTarget(28, 48));
+static_assert(offsetof(AEffect, numOutputs) == onThisTarget(32, 52));
+static_assert(offsetof(AEffect, flags) == onThisTarget(36, 56));
+static_assert(offsetof(AEffect, resvd1) == onThisTarget(40, 64));
+static_assert(offsetof(AEffect, resvd2) == onThisTarget(44, 72));
+static_assert(offsetof(AEffect, initialDelay) == onThisTarget(48, 80));
+static_assert(offsetof(AEffect, realQualities) == onThisTarget(52, 84));
+static_assert(offsetof(AEffect, offQualities) == onThisTarget(56, 88));
+static_assert(offsetof(AEffect, ioRatio) == onThisTarget(60, 92));
+static_assert(offsetof(AEffect, object) == onThisTarget(64, 96));
+static_assert(offsetof(AEffect, user) == onThisTarget(68, 104));
+static_assert(offsetof(AEffect, uniqueID) == onThisTarget(72, 112));
+static_assert(offsetof(AEffect, version) == onThisTarget(76, 116));
+static_assert(offsetof(AEffect, processReplacing) == onThisTarget(80, 120));
+static_assert(offsetof(AEffect, future) == onThisTarget(84, 128));
+static_assert(sizeof(AEffect) == onThisTarget(144, 192));
 
 enum EffectFlags : VstInt32 {
     effFlagsHasEditor = 1 << 0,
