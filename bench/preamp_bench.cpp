@@ -2,6 +2,13 @@
 // calls it: once per block, blocks of 64 and 512 frames. Signals: a loud guitar-like signal,
 // silence, a signal that decays through the subnormal range to zero, and subnormal noise. The
 // "update" cases change a setting before every block, as automation does.
+//
+// Side by side on the loud signal: the plain chain (the step-by-step transcription the tests
+// compare with, one channel after the other), the one-channel calls, and each stereo kernel.
+// ns_per_frame is wall-clock time per stereo frame; cycles_per_frame the same in cycles of the
+// core's clock, measured with a chain of dependent integer additions (one cycle each) before every
+// benchmark, since the clock of a shared or boosting machine moves.
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -11,6 +18,7 @@
 #include "dsp/clean_preamp.h"
 #include "dsp/crunch_preamp.h"
 #include "dsp/stereo_run.h"
+#include "tests/dsp/reference_chains.h"
 
 namespace {
 
@@ -55,6 +63,45 @@ std::vector<float> makeSignal(Signal kind, int channel) {
     return x;
 }
 
+// Clock cycles per nanosecond now: the best of a few timed chains of dependent additions.
+double cyclesPerNanosecond() {
+    double best = 0.0;
+    for (int round = 0; round < 5; ++round) {
+        constexpr std::uint64_t kAdds = 8u << 20;
+        std::uint64_t x = 0;
+        const auto start = std::chrono::steady_clock::now();
+        for (std::uint64_t i = 0; i < kAdds; i += 8) {
+            __asm__ volatile("add $1, %0\n\tadd $1, %0\n\tadd $1, %0\n\tadd $1, %0\n\t"
+                             "add $1, %0\n\tadd $1, %0\n\tadd $1, %0\n\tadd $1, %0"
+                             : "+r"(x));
+        }
+        const std::chrono::duration<double, std::nano> took =
+            std::chrono::steady_clock::now() - start;
+        best = std::max(best, static_cast<double>(kAdds) / took.count());
+    }
+    return best;
+}
+
+// Times the blocks of a benchmark's loop and reports the time per stereo frame in nanoseconds
+// and in clock cycles (measured before the loop).
+class FrameClock {
+public:
+    FrameClock() : cyclesPerNs_(cyclesPerNanosecond()), start_(std::chrono::steady_clock::now()) {}
+
+    void report(benchmark::State& state, int block) const {
+        const std::chrono::duration<double, std::nano> took =
+            std::chrono::steady_clock::now() - start_;
+        const double frames = static_cast<double>(state.iterations()) * block;
+        state.counters["ns_per_frame"] = took.count() / frames;
+        state.counters["cycles_per_frame"] = took.count() / frames * cyclesPerNs_;
+        state.counters["GHz"] = cyclesPerNs_;
+    }
+
+private:
+    double cyclesPerNs_;
+    std::chrono::steady_clock::time_point start_;
+};
+
 void configure(CleanPreamp& p, int variant) {
     p.setSampleRate(static_cast<float>(kRate));
     p.setDrive(variant == 0 ? 1.5811388f : 50.0f);
@@ -90,16 +137,75 @@ void update(CrunchPreamp& p, float mid) {
     p.setMidGain(mid);
 }
 
+// How the two channels are run: the kernels of the stereo entry, the one-channel calls one channel
+// after the other, or the plain chain.
+enum class Run { Fastest, Sse2, Avx2, OneChannel, Plain };
+
+using kel_dsp::StereoKernel;
+
+void configure(reference::CleanChain& r, int variant) {
+    r.setSampleRate(static_cast<float>(kRate));
+    r.drive = variant == 0 ? 1.5811388f : 50.0f;
+    r.level = variant == 0 ? 1.1748976f : 0.5f;
+    r.setBright(variant == 0 ? 5.0f : 12.0f);
+}
+
+void configure(reference::CrunchChain& r, int variant) {
+    r.setSampleRate(static_cast<float>(kRate));
+    r.inputGain = 1.0f;
+    r.drive = variant == 0 ? 39.36f : 221.4f;
+    r.stageGain = 18.0f;
+    r.setMidFrequency(2000.0f);
+    r.setMidQ(0.2f);
+    r.level = variant == 0 ? 0.5f : 0.1f;
+    r.setMidGain(variant == 0 ? 8.0f : 15.0f);
+}
+
 template <class Preamp>
-void runBlocks(benchmark::State& state, Signal kind, bool updates) {
+struct PlainChain;
+template <>
+struct PlainChain<CleanPreamp> {
+    using Type = reference::CleanChain;
+};
+template <>
+struct PlainChain<CrunchPreamp> {
+    using Type = reference::CrunchChain;
+};
+
+// One channel after the other through the plain chain, as the one-channel calls do.
+template <class Chain>
+void runPlain(Chain& left, Chain& right, float* const* inputs, float* const* outputs, int n) {
+    for (int i = 0; i < n; ++i) {
+        outputs[1][i] = right.replacing(inputs[1][i]);
+    }
+    right.endOfCall();
+    for (int i = 0; i < n; ++i) {
+        outputs[0][i] = left.replacing(inputs[0][i]);
+    }
+    left.endOfCall();
+}
+
+template <class Preamp>
+void runBlocks(benchmark::State& state, Signal kind, bool updates, Run run = Run::Fastest) {
     const int block = static_cast<int>(state.range(0));
+    if (run == Run::Avx2 && !kel_dsp::kernelRuns(StereoKernel::Avx2)) {
+        state.SkipWithError("this processor or system does not run the AVX2 kernel");
+        return;
+    }
+    const StereoKernel kernel = run == Run::Fastest ? kel_dsp::fastestStereoKernel()
+                                : run == Run::Avx2  ? StereoKernel::Avx2
+                                                    : StereoKernel::Sse2;
     Preamp left, right;
     configure(left, 0);
     configure(right, 1);
+    typename PlainChain<Preamp>::Type plainLeft, plainRight;
+    configure(plainLeft, 0);
+    configure(plainRight, 1);
     std::vector<float> in0 = makeSignal(kind, 0), in1 = makeSignal(kind, 1);
     std::vector<float> out0(static_cast<std::size_t>(block)), out1(out0.size());
     std::size_t position = 0;
     int blocks = 0;
+    const FrameClock clock;
     for (auto _ : state) {
         if (updates) {
             const float setting = static_cast<float>(blocks % 16); // a knob being turned
@@ -108,7 +214,20 @@ void runBlocks(benchmark::State& state, Signal kind, bool updates) {
         }
         float* inputs[2] = {in0.data() + position, in1.data() + position};
         float* outputs[2] = {out0.data(), out1.data()};
-        runStereoReplacing(left, right, inputs, outputs, block);
+        switch (run) {
+        case Run::Fastest:
+        case Run::Sse2:
+        case Run::Avx2:
+            runStereoReplacing(left, right, inputs, outputs, block, kernel);
+            break;
+        case Run::OneChannel:
+            right.runReplacing(inputs[1], outputs[1], block);
+            left.runReplacing(inputs[0], outputs[0], block);
+            break;
+        case Run::Plain:
+            runPlain(plainLeft, plainRight, inputs, outputs, block);
+            break;
+        }
         benchmark::DoNotOptimize(out0.data());
         benchmark::DoNotOptimize(out1.data());
         benchmark::ClobberMemory();
@@ -118,15 +237,24 @@ void runBlocks(benchmark::State& state, Signal kind, bool updates) {
         }
         ++blocks;
     }
-    // Seconds per stereo frame, shown with an SI prefix (n = nanoseconds).
-    state.counters["per_frame"] = benchmark::Counter(static_cast<double>(block),
-                                                     benchmark::Counter::kIsIterationInvariantRate |
-                                                         benchmark::Counter::kInvert);
+    clock.report(state, block);
 }
 
 template <class Preamp>
 void BM_Loud(benchmark::State& s) {
-    runBlocks<Preamp>(s, Signal::Loud, false);
+    runBlocks<Preamp>(s, Signal::Loud, false, Run::Sse2);
+}
+template <class Preamp>
+void BM_LoudAvx2(benchmark::State& s) {
+    runBlocks<Preamp>(s, Signal::Loud, false, Run::Avx2);
+}
+template <class Preamp>
+void BM_LoudOneChannel(benchmark::State& s) {
+    runBlocks<Preamp>(s, Signal::Loud, false, Run::OneChannel);
+}
+template <class Preamp>
+void BM_LoudPlain(benchmark::State& s) {
+    runBlocks<Preamp>(s, Signal::Loud, false, Run::Plain);
 }
 template <class Preamp>
 void BM_Silence(benchmark::State& s) {
@@ -155,6 +283,7 @@ void BM_LoudAdding(benchmark::State& state) {
     std::vector<float> in0 = makeSignal(Signal::Loud, 0), in1 = makeSignal(Signal::Loud, 1);
     std::vector<float> out0(static_cast<std::size_t>(block)), out1(out0.size());
     std::size_t position = 0;
+    const FrameClock clock;
     for (auto _ : state) {
         float* inputs[2] = {in0.data() + position, in1.data() + position};
         float* outputs[2] = {out0.data(), out1.data()};
@@ -165,20 +294,24 @@ void BM_LoudAdding(benchmark::State& state) {
             position = 0;
         }
     }
-    state.counters["per_frame"] = benchmark::Counter(static_cast<double>(block),
-                                                     benchmark::Counter::kIsIterationInvariantRate |
-                                                         benchmark::Counter::kInvert);
+    clock.report(state, block);
 }
 
 } // namespace
 
+BENCHMARK(BM_LoudPlain<CleanPreamp>)->Arg(64)->Arg(512);
+BENCHMARK(BM_LoudOneChannel<CleanPreamp>)->Arg(64)->Arg(512);
 BENCHMARK(BM_Loud<CleanPreamp>)->Arg(64)->Arg(512);
+BENCHMARK(BM_LoudAvx2<CleanPreamp>)->Arg(64)->Arg(512);
 BENCHMARK(BM_Silence<CleanPreamp>)->Arg(64)->Arg(512);
 BENCHMARK(BM_Decay<CleanPreamp>)->Arg(64)->Arg(512);
 BENCHMARK(BM_Subnormal<CleanPreamp>)->Arg(512);
 BENCHMARK(BM_LoudWithUpdate<CleanPreamp>)->Arg(64)->Arg(512);
 BENCHMARK(BM_LoudAdding<CleanPreamp>)->Arg(512);
+BENCHMARK(BM_LoudPlain<CrunchPreamp>)->Arg(64)->Arg(512);
+BENCHMARK(BM_LoudOneChannel<CrunchPreamp>)->Arg(64)->Arg(512);
 BENCHMARK(BM_Loud<CrunchPreamp>)->Arg(64)->Arg(512);
+BENCHMARK(BM_LoudAvx2<CrunchPreamp>)->Arg(64)->Arg(512);
 BENCHMARK(BM_Silence<CrunchPreamp>)->Arg(64)->Arg(512);
 BENCHMARK(BM_Decay<CrunchPreamp>)->Arg(64)->Arg(512);
 BENCHMARK(BM_Subnormal<CrunchPreamp>)->Arg(512);

@@ -29,6 +29,31 @@
 #define KEL_REALIGN_STACK
 #endif
 
+// Drives a software-pipelined loop over n frames: pass(i, active) runs stage k on frame i - k for
+// every bit k set in `active`. The first and last Stages - 1 passes fill and drain the pipeline
+// with only the stages that have a frame. A macro, so that each kernel's instruction set gets its
+// own copy: a pass compiled for AVX2 can only be inlined into a driver that is too.
+#define KEL_DEFINE_PIPELINE_DRIVER(FUNCTION_INLINE, LAMBDA_INLINE)                                 \
+    template <int Stages, class Pass>                                                              \
+    FUNCTION_INLINE void runPipelined(int n, const Pass& pass) {                                   \
+        const auto edge = [&](int i) LAMBDA_INLINE {                                               \
+            /* Stages i − n + 1 to i, those within 0 to Stages − 1. */                         \
+            const int first = i - n + 1 > 0 ? i - n + 1 : 0;                                       \
+            const int last = i < Stages - 1 ? i : Stages - 1;                                      \
+            pass(i, ((2u << last) - 1) & ~((1u << first) - 1));                                    \
+        };                                                                                         \
+        int i = 0;                                                                                 \
+        for (; i < Stages - 1 && i < n; ++i) {                                                     \
+            edge(i);                                                                               \
+        }                                                                                          \
+        for (; i < n; ++i) {                                                                       \
+            pass(i, (1u << Stages) - 1);                                                           \
+        }                                                                                          \
+        for (; i < n + Stages - 1; ++i) {                                                          \
+            edge(i);                                                                               \
+        }                                                                                          \
+    }
+
 namespace kel_dsp::pair {
 
 using F2 = __m128;
@@ -82,22 +107,30 @@ KEL_PAIR_INLINE F2 addFloat(F2 a, F2 b) {
     return _mm_add_ps(a, b);
 }
 
+// All ones in the float lanes whose exponent field is not 0 (normal, infinite, NaN). Integer
+// compares: on current cores they run beside the floating-point additions and conversions, which
+// are what bounds the kernels.
+KEL_PAIR_INLINE __m128i keepMask(F2 v) {
+    const __m128i magnitude = _mm_and_si128(_mm_castps_si128(v), _mm_set1_epi32(0x7fffffff));
+    return _mm_cmpgt_epi32(magnitude, _mm_set1_epi32(0x007fffff));
+}
 // Float lanes whose exponent field is 0 (zero of either sign, subnormal) become +0; NaN stays.
 KEL_PAIR_INLINE F2 flushTiny(F2 v) {
-    const F2 magnitude = _mm_and_ps(v, _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff)));
-    return _mm_and_ps(v, _mm_cmpnlt_ps(magnitude, _mm_set1_ps(FLT_MIN)));
+    return _mm_and_ps(v, _mm_castsi128_ps(keepMask(v)));
 }
-// The same for double lanes that hold float values.
+// The same for double lanes that hold float values: their high halves tell, FLT_MIN being
+// 0x38100000'00000000 as a double.
 KEL_PAIR_INLINE D2 flushTiny(D2 v) {
-    const D2 magnitude = _mm_and_pd(v, _mm_castsi128_pd(_mm_set1_epi64x(0x7fffffffffffffffLL)));
-    return _mm_and_pd(v, _mm_cmpnlt_pd(magnitude, _mm_set1_pd(FLT_MIN)));
+    const __m128i high = _mm_shuffle_epi32(_mm_castpd_si128(v), 0xf5); // high halves, twice each
+    const __m128i magnitude = _mm_and_si128(high, _mm_set1_epi32(0x7fffffff));
+    const __m128i keep = _mm_cmpgt_epi32(magnitude, _mm_set1_epi32(0x380fffff));
+    return _mm_and_pd(v, _mm_castsi128_pd(keep));
 }
 // widen(flushTiny(v)) with the test beside the conversion rather than after it: shorter on a
 // loop-carried chain.
 KEL_PAIR_INLINE D2 widenFlushed(F2 v) {
-    const F2 magnitude = _mm_and_ps(v, _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff)));
-    const F2 keep = _mm_cmpnlt_ps(magnitude, _mm_set1_ps(FLT_MIN));
-    return _mm_and_pd(_mm_cvtps_pd(v), _mm_castps_pd(_mm_unpacklo_ps(keep, keep)));
+    const __m128i keep = keepMask(v);
+    return _mm_and_pd(_mm_cvtps_pd(v), _mm_castsi128_pd(_mm_unpacklo_epi32(keep, keep)));
 }
 // Lanes of v equal to zero (either sign) replaced by `replacement`: ±0 + r = r, v + 0 = v.
 KEL_PAIR_INLINE D2 replaceZero(D2 v, D2 replacement) {
@@ -110,47 +143,6 @@ KEL_PAIR_INLINE D2 clampKeepNaN(D2 v, D2 low, D2 high) {
     return _mm_max_pd(low, _mm_min_pd(high, v));
 }
 
-// The smallest float at or above x and the largest float at or below x. A float input passes a
-// waveshaper limit given as a decimal double exactly when it passes these.
-inline double floatAtOrAbove(double x) {
-    float f = static_cast<float>(x);
-    if (static_cast<double>(f) < x) {
-        f = std::nextafter(f, INFINITY);
-    }
-    return f;
-}
-inline double floatAtOrBelow(double x) {
-    float f = static_cast<float>(x);
-    if (static_cast<double>(f) > x) {
-        f = std::nextafter(f, -INFINITY);
-    }
-    return f;
-}
-
-// Drives a software-pipelined loop over n frames: pass(i, active) runs stage k on frame i - k for
-// every bit k set in `active`. The first and last Stages - 1 passes fill and drain the pipeline
-// with only the stages that have a frame.
-template <int Stages, class Pass>
-KEL_PAIR_INLINE void runPipelined(int n, const Pass& pass) {
-    const auto edge = [&](int i) KEL_LAMBDA_INLINE {
-        unsigned active = 0;
-        for (int k = 0; k < Stages; ++k) {
-            if (i - k >= 0 && i - k < n) {
-                active |= 1u << k;
-            }
-        }
-        pass(i, active);
-    };
-    int i = 0;
-    for (; i < Stages - 1 && i < n; ++i) {
-        edge(i);
-    }
-    for (; i < n; ++i) {
-        pass(i, (1u << Stages) - 1);
-    }
-    for (; i < n + Stages - 1; ++i) {
-        edge(i);
-    }
-}
+KEL_DEFINE_PIPELINE_DRIVER(KEL_PAIR_INLINE, KEL_LAMBDA_INLINE)
 
 } // namespace kel_dsp::pair

@@ -6,28 +6,18 @@
 
 #include "dsp/channel_pair.h"
 #include "dsp/design_math.h"
+#include "dsp/preamp_waveshapers.h"
 
 namespace {
 
 constexpr float kShelfFrequency = 2000.0f;
 constexpr float kMinimumSampleRate = 2.0f * kShelfFrequency;
 
-// A cubic d · (p1 + p2·d − p3·d²) for inputs in [low, high], held at lowOut below and at highOut
-// above. Each lower limit sits at the cubic's minimum.
-struct Cubic {
-    double low;
-    float lowOut;
-    double high;
-    float highOut;
-    double p1, p2, p3;
-};
+using kel_dsp::HeldPolynomial;
+using kel_dsp::clean::kFirstStage;
+using kel_dsp::clean::kSecondStage;
 
-constexpr Cubic kFirstStage{-3.931192,    -0.66659313f,  3.5,           1.0f,
-                            0.2819329931, 0.01403408101, 0.003701060478};
-constexpr Cubic kSecondStage{-2.425192775, -0.2077921f,   5.0,          1.0f,
-                             0.1555719892, 0.02230833481, 0.00268454653};
-
-float shape(float d, const Cubic& c) {
+float shape(float d, const HeldPolynomial& c) {
     if (d < c.low) {
         return c.lowOut;
     }
@@ -125,21 +115,15 @@ namespace {
 
 using namespace kel_dsp::pair;
 
-// Waveshaper limits as the float values they act on: for a float input, d < low ⇔ d < lowF and
-// d > high ⇔ d > highF. The cubic at lowF and at highF rounds to lowOut and highOut, so clamping
-// the input to [lowF, highF] and evaluating the cubic gives the held values exactly.
-struct CubicLimits {
-    double lowF, highF;
-};
-const CubicLimits kFirstLimits{floatAtOrAbove(kFirstStage.low), floatAtOrBelow(kFirstStage.high)};
-const CubicLimits kSecondLimits{floatAtOrAbove(kSecondStage.low),
-                                floatAtOrBelow(kSecondStage.high)};
+using kel_dsp::FloatLimits;
+const FloatLimits kFirstLimits = kel_dsp::floatLimits(kFirstStage);
+const FloatLimits kSecondLimits = kel_dsp::floatLimits(kSecondStage);
 
 struct PairCubic {
     D2 low, high, p1, p2, p3;
 };
 
-PairCubic pairCubic(const Cubic& c, const CubicLimits& limits) {
+PairCubic pairCubic(const HeldPolynomial& c, const FloatLimits& limits) {
     return {both(limits.lowF), both(limits.highF), both(c.p1), both(c.p2), both(c.p3)};
 }
 
@@ -179,35 +163,42 @@ PairSection pairSection(const FilterSection& l, const FilterSection& r) {
             bothFloat(l.state2(), r.state2())};
 }
 
-// FilterSection::processSample on both lanes; returns y widened. For a section whose input is a
-// waveshaper's output (|x| ≤ 1, or NaN), t1 = −2·a cannot overflow and is formed in double.
-template <bool BoundedInput>
-KEL_PAIR_INLINE D2 run(PairHighPass& s, D2 x) {
-    const F2 a = flushTiny(narrow(mul(s.g, x)));
-    const D2 ad = widen(a);
-    const D2 y = widenFlushed(addFloat(s.s1, a));
-    D2 t1;
-    if constexpr (BoundedInput) {
-        t1 = mul(ad, both(-2.0));
-    } else {
-        // In float: a is normal or +0 here, so the product meets no subnormal, and it
-        // overflows to infinity exactly where the float product does.
-        t1 = widen(_mm_mul_ps(a, _mm_set1_ps(-2.0f)));
-    }
-    s.s1 = addFloat(narrow(sub(t1, mul(s.a1, y))), s.s2);
-    s.s2 = narrow(sub(ad, mul(s.a2, y))); // t3 = 1·a = a
-    return y;
-}
+// FilterSection::processSample on both lanes, split in two: what depends only on the input
+// (prepare) and the recurrence (step), which returns y widened. The kernel runs them in different
+// passes.
+struct Prepared {
+    F2 a;
+    D2 ad, t1, t3;
+};
 
-KEL_PAIR_INLINE D2 run(PairSection& s, D2 x) {
+// The Butterworth high-passes keep only a between the passes: t1 = −2·a and t3 = a follow from it.
+KEL_PAIR_INLINE F2 prepareHighPass(const PairHighPass& s, D2 x) {
+    return flushTiny(narrow(mul(s.g, x)));
+}
+KEL_PAIR_INLINE Prepared prepare(const PairSection& s, D2 x) {
     const F2 a = flushTiny(narrow(mul(s.g, x)));
     const D2 ad = widen(a);
+    return {a, ad, roundToFloat(mul(s.c1, ad)), roundToFloat(mul(s.c2, ad))};
+}
+template <class Section>
+KEL_PAIR_INLINE D2 step(Section& s, F2 a, D2 t1, D2 t3) {
     const D2 y = widenFlushed(addFloat(s.s1, a));
-    const D2 t1 = roundToFloat(mul(s.c1, ad));
     s.s1 = addFloat(narrow(sub(t1, mul(s.a1, y))), s.s2);
-    const D2 t3 = roundToFloat(mul(s.c2, ad));
     s.s2 = narrow(sub(t3, mul(s.a2, y)));
     return y;
+}
+KEL_PAIR_INLINE D2 step(PairSection& s, const Prepared& p) {
+    return step(s, p.a, p.t1, p.t3);
+}
+// Unbounded input: t1 = −2·a in float (a is normal or +0, so the product meets no subnormal and
+// overflows to infinity where the float product does).
+KEL_PAIR_INLINE D2 stepHighPass(PairHighPass& s, F2 a) {
+    return step(s, a, widen(_mm_mul_ps(a, _mm_set1_ps(-2.0f))), widen(a));
+}
+// A waveshaper's output (|x| ≤ 1, or NaN): t1 = −2·a exactly in double.
+KEL_PAIR_INLINE D2 stepBoundedHighPass(PairHighPass& s, F2 a) {
+    const D2 ad = widen(a);
+    return step(s, a, mul(ad, both(-2.0)), ad);
 }
 
 } // namespace
@@ -228,22 +219,28 @@ KEL_REALIGN_STACK void CleanPreamp::runPair(CleanPreamp& l, CleanPreamp& r, cons
     const D2 negatedDrive = both(-l.drive_, -r.drive_); // (−y3)·drive = y3·(−drive), bit for bit
     const D2 level = both(l.level_, r.level_);
 
-    // Software pipelined: the pass for frame i runs stage k on frame i − k, so one pass holds six
-    // independent pieces of work (four of them section recurrences) instead of one long chain of
-    // dependent steps, and the CPU overlaps them. Frame j is read in pass j and written in pass
-    // j + 5, so every frame of every buffer is still read before that frame is written.
-    constexpr int kStages = 6;
-    D2 y1 = both(0.0); // input high-pass output, frame i − 1
-    D2 e = both(0.0);  // first waveshaper output, frame i − 2
-    D2 y2 = both(0.0); // inter-stage high-pass output, frame i − 3
-    D2 y3 = both(0.0); // bright shelf output, frame i − 4
-    D2 h = both(0.0);  // second waveshaper output, frame i − 5
-    // Bit k of `active`: stage k has a frame in this pass. Stages run last to first, each taking
-    // what the stage before it left in the previous pass.
+    // Software pipelined: the pass for frame i runs stage k on frame i − k, each stage taking what
+    // the stage before it left in the previous pass, so that one pass holds eleven independent
+    // pieces of work (four of them filter recurrences) rather than one long chain of dependent
+    // steps, and the processor overlaps them. Stages are kept short: an instruction waits in the
+    // processor's scheduler until its inputs are there, and long chains within a pass fill the
+    // scheduler before the recurrences do. Frame j is read in pass j and written in pass j + 10,
+    // after every read of it.
+    //   0 input high-pass, prepared      6 bright shelf, y3
+    //   1 input high-pass, y1            7 (−y3)·drive rounded
+    //   2 first waveshaper               8 second waveshaper
+    //   3 rounded, inter-stage prepared  9 rounded, output high-pass prepared
+    //   4 inter-stage high-pass, y2     10 output high-pass, y4, and the level
+    //   5 bright shelf, prepared
+    constexpr int kStages = 11;
+    Prepared pBS{};
+    F2 pIH = _mm_setzero_ps(), pIS = _mm_setzero_ps(), pOH = _mm_setzero_ps();
+    D2 y1 = both(0.0), e1 = both(0.0), y2 = both(0.0), y3 = both(0.0), u = both(0.0),
+       h1 = both(0.0);
     const auto pass = [&](int i, unsigned active) KEL_LAMBDA_INLINE {
-        if (active & 32u) {
-            const int j = i - 5;
-            const D2 y4 = run<true>(outputHighPass, h);
+        if (active & 1024u) {
+            const int j = i - 10;
+            const D2 y4 = stepBoundedHighPass(outputHighPass, pOH);
             if constexpr (Adding) {
                 const D2 previous = widen(load(outLeft + j, outRight + j));
                 store(narrow(add(previous, mul(level, y4))), outLeft + j, outRight + j);
@@ -251,20 +248,35 @@ KEL_REALIGN_STACK void CleanPreamp::runPair(CleanPreamp& l, CleanPreamp& r, cons
                 store(narrow(mul(level, y4)), outLeft + j, outRight + j);
             }
         }
+        if (active & 512u) {
+            pOH = prepareHighPass(outputHighPass, roundToFloat(h1));
+        }
+        if (active & 256u) {
+            h1 = shape(u, second);
+        }
+        if (active & 128u) {
+            u = roundToFloat(mul(y3, negatedDrive));
+        }
+        if (active & 64u) {
+            y3 = step(brightShelf, pBS);
+        }
+        if (active & 32u) {
+            pBS = prepare(brightShelf, y2);
+        }
         if (active & 16u) {
-            h = roundToFloat(shape(roundToFloat(mul(y3, negatedDrive)), second));
+            y2 = stepBoundedHighPass(interStageHighPass, pIS);
         }
         if (active & 8u) {
-            y3 = run(brightShelf, y2);
+            pIS = prepareHighPass(interStageHighPass, roundToFloat(e1));
         }
         if (active & 4u) {
-            y2 = run<true>(interStageHighPass, e);
+            e1 = shape(y1, first);
         }
         if (active & 2u) {
-            e = roundToFloat(shape(y1, first));
+            y1 = stepHighPass(inputHighPass, pIH);
         }
         if (active & 1u) {
-            y1 = run<false>(inputHighPass, widen(load(inLeft + i, inRight + i)));
+            pIH = prepareHighPass(inputHighPass, widen(load(inLeft + i, inRight + i)));
         }
     };
     runPipelined<kStages>(n, pass);
@@ -287,11 +299,21 @@ KEL_REALIGN_STACK void CleanPreamp::runPair(CleanPreamp& l, CleanPreamp& r, cons
 }
 
 void CleanPreamp::runPairAdding(CleanPreamp& left, CleanPreamp& right, const float* inLeft,
-                                const float* inRight, float* outLeft, float* outRight, int n) {
-    runPair<true>(left, right, inLeft, inRight, outLeft, outRight, n);
+                                const float* inRight, float* outLeft, float* outRight, int n,
+                                kel_dsp::StereoKernel kernel) {
+    if (kernel == kel_dsp::StereoKernel::Avx2 && kel_dsp::kernelRuns(kernel)) {
+        runPairAvx2<true>(left, right, inLeft, inRight, outLeft, outRight, n);
+    } else {
+        runPair<true>(left, right, inLeft, inRight, outLeft, outRight, n);
+    }
 }
 
 void CleanPreamp::runPairReplacing(CleanPreamp& left, CleanPreamp& right, const float* inLeft,
-                                   const float* inRight, float* outLeft, float* outRight, int n) {
-    runPair<false>(left, right, inLeft, inRight, outLeft, outRight, n);
+                                   const float* inRight, float* outLeft, float* outRight, int n,
+                                   kel_dsp::StereoKernel kernel) {
+    if (kernel == kel_dsp::StereoKernel::Avx2 && kel_dsp::kernelRuns(kernel)) {
+        runPairAvx2<false>(left, right, inLeft, inRight, outLeft, outRight, n);
+    } else {
+        runPair<false>(left, right, inLeft, inRight, outLeft, outRight, n);
+    }
 }

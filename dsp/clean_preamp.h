@@ -4,6 +4,7 @@
 #pragma once
 
 #include "dsp/filter_section.h"
+#include "dsp/stereo_kernel.h"
 
 class CleanPreamp {
 public:
@@ -30,11 +31,14 @@ public:
     // left.runX(inLeft, outLeft, n). The caller guarantees that `left` and `right` are distinct
     // and that no output buffer overlaps a buffer of the other channel, nor its own input except
     // exactly (in place); outLeft may equal inRight. runStereoAdding/runStereoReplacing
-    // (dsp/stereo_run.h) check this and fall back to the one-channel calls.
+    // (dsp/stereo_run.h) check this and fall back to the one-channel calls. Every kernel gives
+    // the same bits; one that does not run here is replaced by the SSE2 one.
     static void runPairAdding(CleanPreamp& left, CleanPreamp& right, const float* inLeft,
-                              const float* inRight, float* outLeft, float* outRight, int n);
+                              const float* inRight, float* outLeft, float* outRight, int n,
+                              kel_dsp::StereoKernel kernel = kel_dsp::fastestStereoKernel());
     static void runPairReplacing(CleanPreamp& left, CleanPreamp& right, const float* inLeft,
-                                 const float* inRight, float* outLeft, float* outRight, int n);
+                                 const float* inRight, float* outLeft, float* outRight, int n,
+                                 kel_dsp::StereoKernel kernel = kel_dsp::fastestStereoKernel());
 
     // The two waveshapers: cubics held at asymmetric limits, rounded to float.
     static float firstStage(float d);
@@ -51,6 +55,9 @@ private:
     template <bool Adding>
     static void runPair(CleanPreamp& left, CleanPreamp& right, const float* inLeft,
                         const float* inRight, float* outLeft, float* outRight, int n);
+    template <bool Adding>
+    static void runPairAvx2(CleanPreamp& left, CleanPreamp& right, const float* inLeft,
+                            const float* inRight, float* outLeft, float* outRight, int n);
 
     float drive_ = 0.0f;
     float level_ = 0.0f;

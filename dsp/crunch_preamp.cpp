@@ -6,33 +6,21 @@
 
 #include "dsp/channel_pair.h"
 #include "dsp/design_math.h"
+#include "dsp/preamp_waveshapers.h"
 
 using kel_dsp::flushTiny;
 
 namespace {
 
 constexpr float kOutputHighPassFrequency = 100.0f;
-constexpr float kSilenceInput = 1e-8f; // what a zero input enters the first waveshaper as
 
-// d · (p1 + p2·d − p3·d² + p4·d³) for inputs in [low, high], held at lowOut below and at highOut
-// above; p4 = 0 for the two cubics. Each lower limit sits at the polynomial's minimum.
-struct Polynomial {
-    double low;
-    float lowOut;
-    double high;
-    float highOut;
-    double p1, p2, p3, p4;
-};
+using kel_dsp::HeldPolynomial;
+using kel_dsp::crunch::kFirstStage;
+using kel_dsp::crunch::kSecondStage;
+using kel_dsp::crunch::kSilenceInput;
+using kel_dsp::crunch::kThirdStage;
 
-constexpr Polynomial kFirstStage{-2.939192752, -0.37826452f, 3.75,      0.9999991f,
-                                 0.2274823,    0.0234331,    0.0034624, 0.0};
-constexpr Polynomial kSecondStage{-1.876194887, -0.18074624f, 3.75,      0.9999996f,
-                                  0.179489,     0.0372926,    0.0037454, 0.0};
-// The quartic's coefficients are all positive: d · (p1 + p2·d + p3·d² + p4·d³).
-constexpr Polynomial kThirdStage{-3.92348276, -0.5513311f, 3.85,      0.9999946f,
-                                 0.1964888,   0.0041427,   0.0003329, 0.0007424};
-
-float shapeCubic(float d, const Polynomial& c) {
+float shapeCubic(float d, const HeldPolynomial& c) {
     if (d < c.low) {
         return c.lowOut;
     }
@@ -43,7 +31,7 @@ float shapeCubic(float d, const Polynomial& c) {
     return static_cast<float>(x * ((c.p2 * x - c.p3 * x * x) + c.p1));
 }
 
-float shapeQuartic(float d, const Polynomial& c) {
+float shapeQuartic(float d, const HeldPolynomial& c) {
     if (d < c.low) {
         return c.lowOut;
     }
@@ -192,23 +180,16 @@ namespace {
 
 using namespace kel_dsp::pair;
 
-// Limits as the float values they act on (see the clean preamp): the polynomials at these
-// floats round to the held values, so clamping the input gives them exactly.
-struct Limits {
-    double lowF, highF;
-};
-Limits floatLimits(const Polynomial& p) {
-    return {floatAtOrAbove(p.low), floatAtOrBelow(p.high)};
-}
-const Limits kFirstLimits = floatLimits(kFirstStage);
-const Limits kSecondLimits = floatLimits(kSecondStage);
-const Limits kThirdLimits = floatLimits(kThirdStage);
+using kel_dsp::FloatLimits;
+const FloatLimits kFirstLimits = kel_dsp::floatLimits(kFirstStage);
+const FloatLimits kSecondLimits = kel_dsp::floatLimits(kSecondStage);
+const FloatLimits kThirdLimits = kel_dsp::floatLimits(kThirdStage);
 
 struct PairPolynomial {
     D2 low, high, p1, p2, p3, p4;
 };
 
-PairPolynomial pairPolynomial(const Polynomial& p, const Limits& limits) {
+PairPolynomial pairPolynomial(const HeldPolynomial& p, const FloatLimits& limits) {
     return {both(limits.lowF), both(limits.highF), both(p.p1), both(p.p2), both(p.p3), both(p.p4)};
 }
 
@@ -269,24 +250,24 @@ KEL_REALIGN_STACK void CrunchPreamp::runPair(CrunchPreamp& l, CrunchPreamp& r, c
     const D2 level = both(l.level_, r.level_);
     const D2 silenceInput = both(static_cast<double>(kSilenceInput));
 
-    // Software pipelined as in the clean preamp: the pass for frame i runs stage k on frame
-    // i − k, so one pass holds six independent pieces of work instead of one long chain. Frame j
-    // is read in pass j and written in pass j + 5, after every read of that frame.
-    constexpr int kStages = 6;
-    F2 e = _mm_setzero_ps(); // first waveshaper output, frame i − 1
-    D2 yA = both(0.0);       // mid section output, frame i − 2
-    D2 yB = both(0.0);       // tone section output, flushed, frame i − 3
-    D2 u = both(0.0);        // third waveshaper input, frame i − 4
-    F2 v = _mm_setzero_ps(); // third waveshaper output, frame i − 5
+    // Software pipelined as in the clean preamp, with short stages: the pass for frame i runs
+    // stage k on frame i − k, each stage taking what the stage before it left in the previous
+    // pass. Frame j is read in pass j and written in pass j + 11, after every read of it.
+    //   0 gain·x rounded, 1e-8 for zero    6 (−yB)·drive rounded, h
+    //   1 first waveshaper                 7 second waveshaper
+    //   2 e flushed, mid bell input a      8 w rounded, (−w)·stage gain rounded, u
+    //   3 mid bell, yA                     9 third waveshaper
+    //   4 tone section input b            10 v flushed, the output high-pass input
+    //   5 tone section, yB flushed        11 output high-pass, yC flushed, and the level
+    constexpr int kStages = 12;
+    D2 d = both(0.0), c1 = both(0.0), yA = both(0.0), yB = both(0.0), h = both(0.0), w1 = both(0.0),
+       u = both(0.0), q = both(0.0);
+    F2 a = _mm_setzero_ps(), b = _mm_setzero_ps(), c = _mm_setzero_ps();
+    D2 aW = both(0.0), bW = both(0.0), cW = both(0.0);
     const auto pass = [&](int i, unsigned active) KEL_LAMBDA_INLINE {
-        if (active & 32u) {
-            const int j = i - 5;
-            // c = g·v = v (g = 1); c1·c = −2·v in double, exact.
-            const D2 c = widen(v);
-            const D2 y = widen(addFloat(output.s1, v));
-            output.s1 = narrow(add(sub(mul(both(-2.0), c), mul(output.a1, y)), output.s2));
-            output.s2 = roundToFloat(sub(c, mul(output.a2, y)));
-            const D2 yC = flushTiny(y);
+        if (active & 2048u) {
+            const int j = i - 11;
+            const D2 yC = flushTiny(run(output, c, cW));
             if constexpr (Adding) {
                 const D2 previous = widen(load(outLeft + j, outRight + j));
                 store(narrow(add(previous, mul(yC, level))), outLeft + j, outRight + j);
@@ -294,26 +275,42 @@ KEL_REALIGN_STACK void CrunchPreamp::runPair(CrunchPreamp& l, CrunchPreamp& r, c
                 store(narrow(mul(yC, level)), outLeft + j, outRight + j);
             }
         }
+        if (active & 1024u) {
+            c = flushTiny(narrow(q)); // v, and c = g·v = v (g = 1)
+            cW = widen(c);
+        }
+        if (active & 512u) {
+            q = shapeQuartic(u, third);
+        }
+        if (active & 256u) {
+            u = roundToFloat(mul(roundToFloat(w1), negatedStageGain));
+        }
+        if (active & 128u) {
+            w1 = shapeCubic(h, second);
+        }
+        if (active & 64u) {
+            h = roundToFloat(mul(yB, negatedDrive));
+        }
+        if (active & 32u) {
+            yB = flushTiny(run(tone, b, bW));
+        }
         if (active & 16u) {
-            v = flushTiny(narrow(shapeQuartic(u, third)));
+            b = narrow(mul(tone.g, yA));
+            bW = widen(b);
         }
         if (active & 8u) {
-            const D2 h = roundToFloat(mul(yB, negatedDrive));
-            const D2 w = roundToFloat(shapeCubic(h, second));
-            u = roundToFloat(mul(w, negatedStageGain));
+            yA = run(mid, a, aW);
         }
         if (active & 4u) {
-            const F2 b = narrow(mul(tone.g, yA));
-            yB = flushTiny(run(tone, b, widen(b)));
+            a = narrow(mul(mid.g, widen(flushTiny(narrow(c1)))));
+            aW = widen(a);
         }
         if (active & 2u) {
-            const F2 a = narrow(mul(mid.g, widen(e)));
-            yA = run(mid, a, widen(a));
+            c1 = shapeCubic(d, first);
         }
         if (active & 1u) {
             const D2 x = widen(load(inLeft + i, inRight + i));
-            const D2 d = replaceZero(roundToFloat(mul(inputGain, x)), silenceInput);
-            e = flushTiny(narrow(shapeCubic(d, first)));
+            d = replaceZero(roundToFloat(mul(inputGain, x)), silenceInput);
         }
     };
     runPipelined<kStages>(n, pass);
@@ -335,11 +332,21 @@ KEL_REALIGN_STACK void CrunchPreamp::runPair(CrunchPreamp& l, CrunchPreamp& r, c
 }
 
 void CrunchPreamp::runPairAdding(CrunchPreamp& left, CrunchPreamp& right, const float* inLeft,
-                                 const float* inRight, float* outLeft, float* outRight, int n) {
-    runPair<true>(left, right, inLeft, inRight, outLeft, outRight, n);
+                                 const float* inRight, float* outLeft, float* outRight, int n,
+                                 kel_dsp::StereoKernel kernel) {
+    if (kernel == kel_dsp::StereoKernel::Avx2 && kel_dsp::kernelRuns(kernel)) {
+        runPairAvx2<true>(left, right, inLeft, inRight, outLeft, outRight, n);
+    } else {
+        runPair<true>(left, right, inLeft, inRight, outLeft, outRight, n);
+    }
 }
 
 void CrunchPreamp::runPairReplacing(CrunchPreamp& left, CrunchPreamp& right, const float* inLeft,
-                                    const float* inRight, float* outLeft, float* outRight, int n) {
-    runPair<false>(left, right, inLeft, inRight, outLeft, outRight, n);
+                                    const float* inRight, float* outLeft, float* outRight, int n,
+                                    kel_dsp::StereoKernel kernel) {
+    if (kernel == kel_dsp::StereoKernel::Avx2 && kel_dsp::kernelRuns(kernel)) {
+        runPairAvx2<false>(left, right, inLeft, inRight, outLeft, outRight, n);
+    } else {
+        runPair<false>(left, right, inLeft, inRight, outLeft, outRight, n);
+    }
 }

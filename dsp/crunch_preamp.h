@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dsp/filter_section.h"
+#include "dsp/stereo_kernel.h"
 
 class CrunchPreamp {
 public:
@@ -33,9 +34,11 @@ public:
     // Both channels in one loop, same results as right.runX(inRight, outRight, n) followed by
     // left.runX(inLeft, outLeft, n); the same buffer conditions as CleanPreamp::runPairAdding.
     static void runPairAdding(CrunchPreamp& left, CrunchPreamp& right, const float* inLeft,
-                              const float* inRight, float* outLeft, float* outRight, int n);
+                              const float* inRight, float* outLeft, float* outRight, int n,
+                              kel_dsp::StereoKernel kernel = kel_dsp::fastestStereoKernel());
     static void runPairReplacing(CrunchPreamp& left, CrunchPreamp& right, const float* inLeft,
-                                 const float* inRight, float* outLeft, float* outRight, int n);
+                                 const float* inRight, float* outLeft, float* outRight, int n,
+                                 kel_dsp::StereoKernel kernel = kel_dsp::fastestStereoKernel());
 
     // The three waveshapers (two cubics and a quartic held at limits), rounded to float.
     static float firstStage(float d);
@@ -60,6 +63,9 @@ private:
     template <bool Adding>
     static void runPair(CrunchPreamp& left, CrunchPreamp& right, const float* inLeft,
                         const float* inRight, float* outLeft, float* outRight, int n);
+    template <bool Adding>
+    static void runPairAvx2(CrunchPreamp& left, CrunchPreamp& right, const float* inLeft,
+                            const float* inRight, float* outLeft, float* outRight, int n);
 
     SectionCoefficients mid_;  // the bell
     SectionCoefficients tone_; // the fixed tone section

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "dsp/stereo_kernel.h"
+
 namespace kel_dsp {
 
 // True when one loop over both channels, reading frame i of every buffer before writing frame i,
@@ -27,16 +29,18 @@ inline bool channelsRunJointly(const float* in0, const float* in1, const float* 
 
 } // namespace kel_dsp
 
-// Replaces outputs[c] with the processed inputs[c]; n ≤ 0 reads and writes nothing.
+// Replaces outputs[c] with the processed inputs[c]; n ≤ 0 reads and writes nothing. Both channels
+// in one loop run with `kernel`; every kernel gives the same bits.
 template <class Preamp>
 void runStereoReplacing(Preamp& left, Preamp& right, float* const* inputs, float* const* outputs,
-                        int n) {
+                        int n, kel_dsp::StereoKernel kernel = kel_dsp::fastestStereoKernel()) {
     if (n <= 0) {
         return;
     }
     if (&left != &right &&
         kel_dsp::channelsRunJointly(inputs[0], inputs[1], outputs[0], outputs[1], n)) {
-        Preamp::runPairReplacing(left, right, inputs[0], inputs[1], outputs[0], outputs[1], n);
+        Preamp::runPairReplacing(left, right, inputs[0], inputs[1], outputs[0], outputs[1], n,
+                                 kernel);
     } else {
         right.runReplacing(inputs[1], outputs[1], n);
         left.runReplacing(inputs[0], outputs[0], n);
@@ -46,13 +50,13 @@ void runStereoReplacing(Preamp& left, Preamp& right, float* const* inputs, float
 // Adds the processed inputs[c] to outputs[c]; n ≤ 0 reads and writes nothing.
 template <class Preamp>
 void runStereoAdding(Preamp& left, Preamp& right, float* const* inputs, float* const* outputs,
-                     int n) {
+                     int n, kel_dsp::StereoKernel kernel = kel_dsp::fastestStereoKernel()) {
     if (n <= 0) {
         return;
     }
     if (&left != &right &&
         kel_dsp::channelsRunJointly(inputs[0], inputs[1], outputs[0], outputs[1], n)) {
-        Preamp::runPairAdding(left, right, inputs[0], inputs[1], outputs[0], outputs[1], n);
+        Preamp::runPairAdding(left, right, inputs[0], inputs[1], outputs[0], outputs[1], n, kernel);
     } else {
         right.runAdding(inputs[1], outputs[1], n);
         left.runAdding(inputs[0], outputs[0], n);

@@ -128,13 +128,24 @@ std::vector<float> replacingReference(Reference& r, const std::vector<float>& x)
 }
 
 template <class Preamp>
-void runStereo(bool adding, Preamp& left, Preamp& right, float* const* in, float* const* out,
-               int n) {
+void runStereo(bool adding, Preamp& left, Preamp& right, float* const* in, float* const* out, int n,
+               kel_dsp::StereoKernel kernel) {
     if (adding) {
-        runStereoAdding(left, right, in, out, n);
+        runStereoAdding(left, right, in, out, n, kernel);
     } else {
-        runStereoReplacing(left, right, in, out, n);
+        runStereoReplacing(left, right, in, out, n, kernel);
     }
+}
+
+// A chain with one of the stereo entry's kernels, for the typed tests of the stereo entry.
+template <class P, kel_dsp::StereoKernel K>
+struct ChainAndKernel {
+    using Preamp = P;
+    static constexpr kel_dsp::StereoKernel kKernel = K;
+};
+
+inline const char* kernelName(kel_dsp::StereoKernel kernel) {
+    return kernel == kel_dsp::StereoKernel::Avx2 ? "AVX2" : "SSE2";
 }
 
 // What the stereo entry must equal: channel 1 completely, then channel 0.

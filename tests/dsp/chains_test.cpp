@@ -21,6 +21,24 @@ class Chains : public ::testing::Test {};
 using Preamps = ::testing::Types<CleanPreamp, CrunchPreamp>;
 TYPED_TEST_SUITE(Chains, Preamps);
 
+// The stereo entry with each kernel; one the processor here cannot run is skipped.
+template <class Case>
+class StereoChains : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!kel_dsp::kernelRuns(Case::kKernel)) {
+            GTEST_SKIP() << kernelName(Case::kKernel) << " does not run on this processor";
+        }
+    }
+};
+
+using kel_dsp::StereoKernel;
+using ChainsAndKernels = ::testing::Types<ChainAndKernel<CleanPreamp, StereoKernel::Sse2>,
+                                          ChainAndKernel<CleanPreamp, StereoKernel::Avx2>,
+                                          ChainAndKernel<CrunchPreamp, StereoKernel::Sse2>,
+                                          ChainAndKernel<CrunchPreamp, StereoKernel::Avx2>>;
+TYPED_TEST_SUITE(StereoChains, ChainsAndKernels);
+
 // Settings under which, after a burst, the later stages reach subnormal values as the chain
 // rings down: for the crunch chain a vanishing drive scales the tone section's residue of the
 // 1e-8 input down to where the third waveshaper and the output high-pass meet subnormals.
@@ -33,21 +51,23 @@ CrunchSettings ringDownSettings(CrunchSettings) {
 
 } // namespace
 
-TYPED_TEST(Chains, MatchTheReferenceBitForBit) {
+TYPED_TEST(StereoChains, MatchTheReferenceBitForBit) {
+    using Preamp = typename TypeParam::Preamp;
+    constexpr StereoKernel kernel = TypeParam::kKernel;
     // A processor run on its own, and a pair run by the stereo entry with other settings and
     // another signal on the right, against the reference over random settings, rates and
     // signals, including NaN, infinite and huge samples, adding and replacing.
-    using Settings = typename Chain<TypeParam>::Settings;
-    using Reference = typename Chain<TypeParam>::Reference;
+    using Settings = typename Chain<Preamp>::Settings;
+    using Reference = typename Chain<Preamp>::Reference;
     Random rng(11);
     const float rates[] = {44100.0f, 48000.0f, 96000.0f, 22050.0f, 8000.0f, 192000.0f, 11025.0f};
     for (int trial = 0; trial < 16; ++trial) {
-        TypeParam mono, left, right;
+        Preamp mono, left, right;
         Reference ref, refRight;
         for (int block = 0; block < 40; ++block) {
             if (block % 10 == 0) {
                 const float rate = rates[rng.below(7)];
-                for (TypeParam* p : {&mono, &left, &right}) {
+                for (Preamp* p : {&mono, &left, &right}) {
                     p->setSampleRate(rate);
                 }
                 ref.setSampleRate(rate);
@@ -82,7 +102,7 @@ TYPED_TEST(Chains, MatchTheReferenceBitForBit) {
             } else {
                 mono.runReplacing(x0.data(), out.data(), static_cast<int>(n));
             }
-            runStereo(adding, left, right, in, outs, static_cast<int>(n));
+            runStereo(adding, left, right, in, outs, static_cast<int>(n), kernel);
             ASSERT_EQ(firstDifference(out, expected0), -1)
                 << "trial " << trial << " block " << block;
             ASSERT_EQ(firstDifference(out0, expected0), -1) << "stereo left, trial " << trial;
@@ -91,16 +111,18 @@ TYPED_TEST(Chains, MatchTheReferenceBitForBit) {
     }
 }
 
-TYPED_TEST(Chains, RingDownThroughSubnormalsAsTheReference) {
+TYPED_TEST(StereoChains, RingDownThroughSubnormalsAsTheReference) {
+    using Preamp = typename TypeParam::Preamp;
+    constexpr StereoKernel kernel = TypeParam::kKernel;
     // After a burst, seconds of silence, or of subnormal input (no 1e-8 rule for the crunch
     // chain then): the states decay through the subnormal range, where the flushes decide the
     // bits.
-    using Settings = typename Chain<TypeParam>::Settings;
-    using Reference = typename Chain<TypeParam>::Reference;
+    using Settings = typename Chain<Preamp>::Settings;
+    using Reference = typename Chain<Preamp>::Reference;
     for (float tail : {0.0f, 1e-39f, 3e-45f}) {
         for (const Settings& s : {Settings{}, ringDownSettings(Settings{})}) {
-            TypeParam left = make<TypeParam>(s, 44100.0f);
-            TypeParam right = make<TypeParam>(Settings{}, 44100.0f);
+            Preamp left = make<Preamp>(s, 44100.0f);
+            Preamp right = make<Preamp>(Settings{}, 44100.0f);
             Reference ref = make<Reference>(s, 44100.0f);
             Random rng(12);
             const std::size_t total = 44100 * 3;
@@ -117,10 +139,10 @@ TYPED_TEST(Chains, RingDownThroughSubnormalsAsTheReference) {
                 const int n = static_cast<int>(std::min<std::size_t>(512, total - i));
                 float* in[2] = {x0.data() + i, x1.data() + i};
                 float* out[2] = {y0.data() + i, y1.data() + i};
-                runStereoReplacing(left, right, in, out, n);
+                runStereoReplacing(left, right, in, out, n, kernel);
             }
             EXPECT_EQ(firstDifference(y0, expected), -1) << tail;
-            TypeParam mono = make<TypeParam>(s, 44100.0f);
+            Preamp mono = make<Preamp>(s, 44100.0f);
             EXPECT_EQ(firstDifference(replacing(mono, x0), expected), -1) << tail;
         }
     }
@@ -186,21 +208,23 @@ TYPED_TEST(Chains, BlocksAddingAndInPlaceAgree) {
     EXPECT_EQ(firstDifference(replacing(none, x), expected), -1);
 }
 
-TYPED_TEST(Chains, StereoBlockSizeDoesNotChangeTheSound) {
-    using Settings = typename Chain<TypeParam>::Settings;
+TYPED_TEST(StereoChains, StereoBlockSizeDoesNotChangeTheSound) {
+    using Preamp = typename TypeParam::Preamp;
+    constexpr StereoKernel kernel = TypeParam::kKernel;
+    using Settings = typename Chain<Preamp>::Settings;
     Random rng(32);
-    const TypeParam left = make<TypeParam>(Settings::random(rng), 44100.0f);
-    const TypeParam right = make<TypeParam>(Settings::random(rng), 44100.0f);
+    const Preamp left = make<Preamp>(Settings::random(rng), 44100.0f);
+    const Preamp right = make<Preamp>(Settings::random(rng), 44100.0f);
     const std::size_t total = 3 * 4096 + 100;
     std::vector<float> x0 = mixedSignal(rng, total), x1 = mixedSignal(rng, total);
     auto render = [&](int blockSize, bool adding) {
-        TypeParam l = left, r = right;
+        Preamp l = left, r = right;
         std::vector<float> y0(total, 0.25f), y1(total, -0.5f);
         for (std::size_t i = 0; i < total; i += static_cast<std::size_t>(blockSize)) {
             const int n = static_cast<int>(std::min<std::size_t>(blockSize, total - i));
             float* in[2] = {x0.data() + i, x1.data() + i};
             float* out[2] = {y0.data() + i, y1.data() + i};
-            runStereo(adding, l, r, in, out, n);
+            runStereo(adding, l, r, in, out, n, kernel);
         }
         y0.insert(y0.end(), y1.begin(), y1.end());
         return y0;
@@ -214,7 +238,9 @@ TYPED_TEST(Chains, StereoBlockSizeDoesNotChangeTheSound) {
     }
 }
 
-TYPED_TEST(Chains, StereoSharedAndOverlappingBuffersGiveTheSequentialResult) {
+TYPED_TEST(StereoChains, StereoSharedAndOverlappingBuffersGiveTheSequentialResult) {
+    using Preamp = typename TypeParam::Preamp;
+    constexpr StereoKernel kernel = TypeParam::kKernel;
     // Buffers as offsets into one arena: in0, in1, out0, out1.
     struct Layout {
         const char* name;
@@ -235,13 +261,13 @@ TYPED_TEST(Chains, StereoSharedAndOverlappingBuffersGiveTheSequentialResult) {
         {"left output overlaps own input", 10, apart, 0, 2 * apart},
         {"right output overlaps left output", 0, apart, 2 * apart, 2 * apart + 7},
     };
-    using Settings = typename Chain<TypeParam>::Settings;
+    using Settings = typename Chain<Preamp>::Settings;
     Random rng(33);
     for (const Layout& layout : layouts) {
         for (bool adding : {false, true}) {
-            TypeParam left = make<TypeParam>(Settings::random(rng), 48000.0f);
-            TypeParam right = make<TypeParam>(Settings::random(rng), 48000.0f);
-            TypeParam seqLeft = left, seqRight = right;
+            Preamp left = make<Preamp>(Settings::random(rng), 48000.0f);
+            Preamp right = make<Preamp>(Settings::random(rng), 48000.0f);
+            Preamp seqLeft = left, seqRight = right;
             std::vector<float> arena = mixedSignal(rng, 4 * apart);
             std::vector<float> seqArena = arena;
             for (int round = 0; round < 3; ++round) {
@@ -249,7 +275,7 @@ TYPED_TEST(Chains, StereoSharedAndOverlappingBuffersGiveTheSequentialResult) {
                 float* out[2] = {arena.data() + layout.out0, arena.data() + layout.out1};
                 float* seqIn[2] = {seqArena.data() + layout.in0, seqArena.data() + layout.in1};
                 float* seqOut[2] = {seqArena.data() + layout.out0, seqArena.data() + layout.out1};
-                runStereo(adding, left, right, in, out, n);
+                runStereo(adding, left, right, in, out, n, kernel);
                 runSequential(adding, seqLeft, seqRight, seqIn, seqOut, n);
                 ASSERT_EQ(firstDifference(arena, seqArena), -1)
                     << layout.name << (adding ? " adding" : " replacing") << " round " << round;
@@ -258,29 +284,31 @@ TYPED_TEST(Chains, StereoSharedAndOverlappingBuffersGiveTheSequentialResult) {
     }
 
     // One processor for both channels runs them in turn.
-    TypeParam p = make<TypeParam>(Settings::random(rng), 48000.0f);
-    TypeParam q = p;
+    Preamp p = make<Preamp>(Settings::random(rng), 48000.0f);
+    Preamp q = p;
     std::vector<float> x0 = mixedSignal(rng, 500), x1 = mixedSignal(rng, 500);
     std::vector<float> y0(500), y1(500), z0(500), z1(500);
     float* in[2] = {x0.data(), x1.data()};
     float* out[2] = {y0.data(), y1.data()};
     float* seqOut[2] = {z0.data(), z1.data()};
-    runStereoReplacing(p, p, in, out, 500);
+    runStereoReplacing(p, p, in, out, 500, kernel);
     runSequential(false, q, q, in, seqOut, 500);
     EXPECT_EQ(firstDifference(y0, z0), -1);
     EXPECT_EQ(firstDifference(y1, z1), -1);
 }
 
-TYPED_TEST(Chains, StereoWithNoFramesReadsAndWritesNothing) {
-    using Settings = typename Chain<TypeParam>::Settings;
+TYPED_TEST(StereoChains, StereoWithNoFramesReadsAndWritesNothing) {
+    using Preamp = typename TypeParam::Preamp;
+    constexpr StereoKernel kernel = TypeParam::kKernel;
+    using Settings = typename Chain<Preamp>::Settings;
     Random rng(35);
-    TypeParam left = make<TypeParam>(Settings::random(rng), 44100.0f);
-    TypeParam right = make<TypeParam>(Settings::random(rng), 44100.0f);
-    TypeParam untouchedLeft = left, untouchedRight = right;
+    Preamp left = make<Preamp>(Settings::random(rng), 44100.0f);
+    Preamp right = make<Preamp>(Settings::random(rng), 44100.0f);
+    Preamp untouchedLeft = left, untouchedRight = right;
     float* none[2] = {nullptr, nullptr};
     for (int n : {0, -1, -512}) {
-        runStereoReplacing(left, right, none, none, n);
-        runStereoAdding(left, right, none, none, n);
+        runStereoReplacing(left, right, none, none, n, kernel);
+        runStereoAdding(left, right, none, none, n, kernel);
     }
     // Nor did anything change inside: the next block sounds as from the untouched copies.
     std::vector<float> x0 = mixedSignal(rng, 200), x1 = mixedSignal(rng, 200);
@@ -288,8 +316,8 @@ TYPED_TEST(Chains, StereoWithNoFramesReadsAndWritesNothing) {
     float* in[2] = {x0.data(), x1.data()};
     float* out[2] = {y0.data(), y1.data()};
     float* expectedOut[2] = {z0.data(), z1.data()};
-    runStereoReplacing(left, right, in, out, 200);
-    runStereoReplacing(untouchedLeft, untouchedRight, in, expectedOut, 200);
+    runStereoReplacing(left, right, in, out, 200, kernel);
+    runStereoReplacing(untouchedLeft, untouchedRight, in, expectedOut, 200, kernel);
     EXPECT_EQ(firstDifference(y0, z0), -1);
     EXPECT_EQ(firstDifference(y1, z1), -1);
 }

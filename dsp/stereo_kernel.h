@@ -1,0 +1,20 @@
+// Which loop the stereo entry runs both channels with. Both give the same bits; they differ in how
+// many lanes one instruction works on.
+#pragma once
+
+namespace kel_dsp {
+
+enum class StereoKernel {
+    Sse2, // the two channels side by side in 128-bit registers: every x86 processor we support
+    Avx2, // two filter sections of both channels in 256-bit registers; 64-bit code only
+};
+
+// Whether this processor and operating system can run the kernel here (SSE2 always; AVX2 in
+// 64-bit code where the processor has AVX2 and FMA and the system saves the 256-bit registers
+// across task switches).
+bool kernelRuns(StereoKernel kernel);
+
+// The fastest kernel that runs here, found once.
+StereoKernel fastestStereoKernel();
+
+} // namespace kel_dsp

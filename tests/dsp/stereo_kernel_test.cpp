@@ -1,0 +1,72 @@
+// The stereo entry's kernels entered with the stack at every alignment a caller may leave it at:
+// a host calls the effect with any 16-byte alignment (4-byte on 32-bit Windows), and a kernel that
+// keeps 32-byte values on the stack must not depend on more.
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/dsp/chain_support.h"
+
+using namespace test_support;
+using namespace chain_support;
+using kel_dsp::StereoKernel;
+
+namespace {
+
+// Runs the stereo entry below `shift` bytes of this frame's stack.
+template <class Preamp>
+__attribute__((noinline)) void runShifted(int shift, StereoKernel kernel, Preamp& left,
+                                          Preamp& right, float* const* in, float* const* out,
+                                          int n) {
+    volatile char* gap = static_cast<volatile char*>(__builtin_alloca(shift));
+    gap[0] = 0;
+    runStereoReplacing(left, right, in, out, n, kernel);
+    __asm__ volatile("" : : "r"(gap) : "memory");
+}
+
+template <class Preamp>
+class StereoKernels : public ::testing::Test {};
+
+using Preamps = ::testing::Types<CleanPreamp, CrunchPreamp>;
+TYPED_TEST_SUITE(StereoKernels, Preamps);
+
+} // namespace
+
+TYPED_TEST(StereoKernels, RunFromEveryStackAlignment) {
+    using Settings = typename Chain<TypeParam>::Settings;
+    Random rng(41);
+    const Settings leftSettings = Settings::random(rng), rightSettings = Settings::random(rng);
+    std::vector<float> x0 = mixedSignal(rng, 700), x1 = mixedSignal(rng, 700);
+    float* in[2] = {x0.data(), x1.data()};
+    // What one channel after the other gives.
+    TypeParam left = make<TypeParam>(leftSettings, 48000.0f);
+    TypeParam right = make<TypeParam>(rightSettings, 48000.0f);
+    std::vector<float> expected0(x0.size()), expected1(x1.size());
+    float* expectedOut[2] = {expected0.data(), expected1.data()};
+    runSequential(false, left, right, in, expectedOut, static_cast<int>(x0.size()));
+    int kernelsRun = 0;
+    for (StereoKernel kernel : {StereoKernel::Sse2, StereoKernel::Avx2}) {
+        if (!kel_dsp::kernelRuns(kernel)) {
+            continue;
+        }
+        ++kernelsRun;
+        for (int shift = 4; shift <= 64; shift += 4) {
+            TypeParam l = make<TypeParam>(leftSettings, 48000.0f);
+            TypeParam r = make<TypeParam>(rightSettings, 48000.0f);
+            std::vector<float> y0(x0.size()), y1(x1.size());
+            float* out[2] = {y0.data(), y1.data()};
+            runShifted(shift, kernel, l, r, in, out, static_cast<int>(x0.size()));
+            ASSERT_EQ(firstDifference(y0, expected0), -1) << kernelName(kernel) << " " << shift;
+            ASSERT_EQ(firstDifference(y1, expected1), -1) << kernelName(kernel) << " " << shift;
+        }
+    }
+    EXPECT_GE(kernelsRun, 1);
+}
+
+TEST(StereoKernel, TheFastestOneRunsHere) {
+    EXPECT_TRUE(kel_dsp::kernelRuns(kel_dsp::fastestStereoKernel()));
+#if !defined(__x86_64__)
+    // 32-bit code keeps to SSE2: with eight vector registers the AVX2 kernel is no faster.
+    EXPECT_FALSE(kel_dsp::kernelRuns(StereoKernel::Avx2));
+#endif
+}
