@@ -4,6 +4,7 @@
 
 #include "ui/settings.h"
 #include "ui/this_module.h"
+#include "ui/win32_handles.h"
 
 namespace {
 
@@ -52,17 +53,15 @@ bool registeredHtmlHelpModule(char* path, std::size_t size) {
         return false;
     }
     path[0] = 0;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, 0, KEY_QUERY_VALUE, &key) !=
-        ERROR_SUCCESS) {
+    const RegistryKey key = openRegistryKey(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, KEY_QUERY_VALUE);
+    if (!key) {
         return false;
     }
     char value[MAX_PATH] = {};
     DWORD type = 0;
     DWORD length = sizeof(value);
-    const LONG result =
-        RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &length);
-    RegCloseKey(key);
+    const LONG result = RegQueryValueExA(key.get(), nullptr, nullptr, &type,
+                                         reinterpret_cast<BYTE*>(value), &length);
     if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
         return false;
     }

@@ -40,41 +40,36 @@ std::string literalMenuCaption(const std::string& text) {
 
 bool PopupMenu::load(int resource, int popupIndex) {
     destroy();
-    loaded = LoadMenuA(thisModule(), MAKEINTRESOURCEA(resource));
+    loaded.reset(LoadMenuA(thisModule(), MAKEINTRESOURCEA(resource)));
     if (!loaded) {
         return false;
     }
-    popup = GetSubMenu(loaded, popupIndex);
-    if (!popup) {
+    HMENU submenu = GetSubMenu(loaded.get(), popupIndex);
+    if (!submenu) {
         return false;
     }
-    // Taken out of the loaded menu, so that each handle is destroyed exactly once.
-    RemoveMenu(loaded, static_cast<UINT>(popupIndex), MF_BYPOSITION);
+    // Taken out of the loaded menu, so that each handle has one owner.
+    popup.reset(submenu);
+    RemoveMenu(loaded.get(), static_cast<UINT>(popupIndex), MF_BYPOSITION);
     return true;
 }
 
 bool PopupMenu::create() {
     destroy();
-    popup = CreatePopupMenu();
-    return popup != nullptr;
+    popup.reset(CreatePopupMenu());
+    return static_cast<bool>(popup);
 }
 
 void PopupMenu::destroy() {
-    if (popup) {
-        DestroyMenu(popup);
-        popup = nullptr;
-    }
-    if (loaded) {
-        DestroyMenu(loaded);
-        loaded = nullptr;
-    }
+    popup.reset();
+    loaded.reset();
 }
 
 bool PopupMenu::check(UINT command, bool on) {
     if (!popup) {
         return false;
     }
-    return CheckMenuItem(popup, command, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED)) !=
+    return CheckMenuItem(popup.get(), command, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED)) !=
            static_cast<DWORD>(-1);
 }
 
@@ -82,7 +77,7 @@ bool PopupMenu::enable(UINT command, bool on) {
     if (!popup) {
         return false;
     }
-    return EnableMenuItem(popup, command, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED)) != -1;
+    return EnableMenuItem(popup.get(), command, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED)) != -1;
 }
 
 bool PopupMenu::append(UINT_PTR commandOrSubmenu, const char* caption, int flags) {
@@ -90,7 +85,7 @@ bool PopupMenu::append(UINT_PTR commandOrSubmenu, const char* caption, int flags
         return false;
     }
     const UINT how = platformFlags(flags, kPopup | kSeparator | kMenuBarBreak);
-    return AppendMenuA(popup, how, commandOrSubmenu, caption) != FALSE;
+    return AppendMenuA(popup.get(), how, commandOrSubmenu, caption) != FALSE;
 }
 
 bool PopupMenu::insert(UINT positionOrCommand, UINT_PTR commandOrSubmenu, const char* caption,
@@ -99,7 +94,7 @@ bool PopupMenu::insert(UINT positionOrCommand, UINT_PTR commandOrSubmenu, const 
         return false;
     }
     const UINT how = platformFlags(flags, kPopup | kByPosition | kGreyed);
-    return InsertMenuA(popup, positionOrCommand, how, commandOrSubmenu, caption) != FALSE;
+    return InsertMenuA(popup.get(), positionOrCommand, how, commandOrSubmenu, caption) != FALSE;
 }
 
 bool PopupMenu::modify(UINT positionOrCommand, UINT_PTR newCommand, const char* caption,
@@ -109,7 +104,7 @@ bool PopupMenu::modify(UINT positionOrCommand, UINT_PTR newCommand, const char* 
     }
     const std::string literal = caption ? literalMenuCaption(caption) : std::string();
     const UINT how = platformFlags(flags, kPopup | kSeparator | kMenuBarBreak | kByPosition);
-    return ModifyMenuA(popup, positionOrCommand, how, newCommand,
+    return ModifyMenuA(popup.get(), positionOrCommand, how, newCommand,
                        caption ? literal.c_str() : nullptr) != FALSE;
 }
 
@@ -118,10 +113,10 @@ bool PopupMenu::caption(UINT command, char* text, int size) {
         return false;
     }
     text[0] = 0;
-    if (GetMenuState(popup, command, MF_BYCOMMAND) == static_cast<UINT>(-1)) {
+    if (GetMenuState(popup.get(), command, MF_BYCOMMAND) == static_cast<UINT>(-1)) {
         return false;
     }
-    GetMenuStringA(popup, command, text, size, MF_BYCOMMAND);
+    GetMenuStringA(popup.get(), command, text, size, MF_BYCOMMAND);
     text[size - 1] = 0;
     return true;
 }
@@ -130,10 +125,10 @@ bool PopupMenu::detach(HMENU submenu) {
     if (!popup || !submenu) {
         return false;
     }
-    const int count = GetMenuItemCount(popup);
+    const int count = GetMenuItemCount(popup.get());
     for (int position = 0; position < count; ++position) {
-        if (GetSubMenu(popup, position) == submenu) {
-            return RemoveMenu(popup, static_cast<UINT>(position), MF_BYPOSITION) != FALSE;
+        if (GetSubMenu(popup.get(), position) == submenu) {
+            return RemoveMenu(popup.get(), static_cast<UINT>(position), MF_BYPOSITION) != FALSE;
         }
     }
     return false;
@@ -148,6 +143,6 @@ int PopupMenu::track(int x, int y, HWND window) {
         GetWindowRect(window, &frame);
     }
     return static_cast<int>(TrackPopupMenu(
-        popup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
+        popup.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
         x + frame.left, y + frame.top, 0, window, nullptr));
 }

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "ui/win32_handles.h"
+
 class PopupMenu {
 public:
     // Flag bits of append, insert and modify.
@@ -19,7 +21,6 @@ public:
     };
 
     PopupMenu() = default;
-    ~PopupMenu() { destroy(); }
     PopupMenu(const PopupMenu&) = delete;
     PopupMenu& operator=(const PopupMenu&) = delete;
 
@@ -31,8 +32,8 @@ public:
     // Destroys the popup, then the loaded menu, each when present.
     void destroy();
 
-    HMENU handle() const { return popup; }
-    bool isValid() const { return popup != nullptr; }
+    HMENU handle() const { return popup.get(); }
+    bool isValid() const { return static_cast<bool>(popup); }
 
     bool check(UINT command, bool on);
     // Enabled, or greyed when on is false.
@@ -54,8 +55,9 @@ public:
     int track(int x, int y, HWND window);
 
 private:
-    HMENU loaded = nullptr;
-    HMENU popup = nullptr;
+    // Declared in this order, the popup goes before the loaded menu.
+    MenuHandle loaded;
+    MenuHandle popup;
 };
 
 // The caption under which a text shows literally in a menu: every "&" doubled.

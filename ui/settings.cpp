@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "ui/win32_handles.h"
+
 namespace {
 
 void copyText(char* text, int size, const char* source) {
@@ -22,14 +24,12 @@ int readSetting(const char* name, char* text, int size, const char* defaultText)
     if (!text || size <= 0) {
         return -1;
     }
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_QUERY_VALUE, &key) ==
-        ERROR_SUCCESS) {
+    if (const RegistryKey key =
+            openRegistryKey(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_QUERY_VALUE)) {
         DWORD type = 0;
         DWORD length = static_cast<DWORD>(size);
-        const LONG result =
-            RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &length);
-        RegCloseKey(key);
+        const LONG result = RegQueryValueExA(key.get(), name, nullptr, &type,
+                                             reinterpret_cast<BYTE*>(text), &length);
         if (result == ERROR_SUCCESS && type == REG_SZ) {
             // A value stored without its terminator fills the buffer; it is cut by one.
             text[length < static_cast<DWORD>(size) ? length : size - 1] = 0;
