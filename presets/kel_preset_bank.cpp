@@ -37,19 +37,13 @@ void copyName(char* target, const std::string& name) {
 
 KelPresetBank::KelPresetBank(const PluginDescription& description)
     : plugin(description), ui(&systemPresetUserInterface()) {
-    changeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    changeEvent.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     refresh();
 }
 
 KelPresetBank::~KelPresetBank() {
     saveQuickSlots();
     releaseMenus();
-    if (changeEvent) {
-        CloseHandle(changeEvent);
-    }
-    if (presetKey) {
-        RegCloseKey(presetKey);
-    }
 }
 
 void KelPresetBank::setUserInterface(PresetUserInterface* userInterface) {
@@ -57,7 +51,8 @@ void KelPresetBank::setUserInterface(PresetUserInterface* userInterface) {
 }
 
 bool KelPresetBank::needsRefresh() {
-    return refreshFlag || (changeEvent && WaitForSingleObject(changeEvent, 0) == WAIT_OBJECT_0);
+    return refreshFlag ||
+           (changeEvent && WaitForSingleObject(changeEvent.get(), 0) == WAIT_OBJECT_0);
 }
 
 bool KelPresetBank::refreshIfNeeded() {

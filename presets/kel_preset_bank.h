@@ -20,6 +20,7 @@
 #include "shell/audio_effect_x.h"
 #include "shell/plugin_description.h"
 #include "ui/popup_menu.h"
+#include "ui/win32_handles.h"
 
 class PresetUserInterface;
 
@@ -132,6 +133,11 @@ private:
     bool readStoredPreset(const std::string& name, PresetValues& values);
     bool writeStoredPreset(const std::string& name, const PresetValues& values);
     bool holdsBinaryValue(const std::string& name);
+    // How reading an archive ended.
+    enum class ArchiveImport { Complete, NotAnArchive, OtherPlugin, ReadError, RegistryError };
+    // Reads the records of an open archive file into the registry, asking before each
+    // replacement.
+    ArchiveImport readArchive(HANDLE archive);
     std::string effectName() const;
     int message(const char* text, UINT style);
 
@@ -145,8 +151,8 @@ private:
     PresetValues scratch{};
     bool refreshFlag = false;
     AudioEffectX* effect = nullptr;
-    HKEY presetKey = nullptr;
-    HANDLE changeEvent = nullptr;
+    RegistryKey presetKey;
+    KernelHandle changeEvent;        // declared after the key: closed before it
     QuickSlot slots[kSlotCount + 1]; // 1 to 4; 0 unused
     bool slotNamesRead = false;      // the slots hold the names read from the registry
     int nameSlot = 1;                // the slot the name dialog works for

@@ -9,6 +9,7 @@
 #include "ui/menu_commands.h"
 #include "ui/settings.h"
 #include "ui/this_module.h"
+#include "ui/win32_handles.h"
 
 namespace {
 
@@ -27,16 +28,24 @@ constexpr COLORREF kFieldBackground = RGB(160, 160, 164);
 constexpr int kFontNameSize = 32;
 constexpr const char* kTooLong = "Max. 64 characters!";
 
-KelPresetBank* bankOf(HWND dialog) {
-    return reinterpret_cast<KelPresetBank*>(GetWindowLongPtrA(dialog, DWLP_USER));
+// What an open dialog works with: the bank, and the font of the name field, which outlives the
+// field and is deleted once the dialog is gone.
+struct NameDialog {
+    KelPresetBank& bank;
+    GdiObject<HFONT> font;
+};
+
+NameDialog* stateOf(HWND dialog) {
+    return reinterpret_cast<NameDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
 
-void initialise(HWND dialog, KelPresetBank& bank) {
+void initialise(HWND dialog, NameDialog& state) {
+    KelPresetBank& bank = state.bank;
     char face[kFontNameSize];
     readSetting("FontName", face, sizeof(face), "Arial");
-    HFONT font = CreateFontA(kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_ROMAN, face);
+    state.font.reset(CreateFontA(kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                 DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                 DEFAULT_QUALITY, DEFAULT_PITCH | FF_ROMAN, face));
     const int names = bank.userPresetCount();
     HWND field =
         CreateWindowA("COMBOBOX", "Name",
@@ -44,7 +53,7 @@ void initialise(HWND dialog, KelPresetBank& bank) {
                           CBS_AUTOHSCROLL | CBS_OEMCONVERT,
                       0, 0, kFieldWidth, names == 0 ? kFieldHeight : kDroppedHeight, dialog,
                       reinterpret_cast<HMENU>(kNameFieldId), thisModule(), nullptr);
-    SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(state.font.get()), FALSE);
     SendMessageA(field, CB_LIMITTEXT, kMaxPresetNameLength, 0);
     SendMessageA(field, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), kItemHeight);
     SendMessageA(field, CB_SETITEMHEIGHT, 0, kItemHeight);
@@ -64,7 +73,7 @@ void initialise(HWND dialog, KelPresetBank& bank) {
                kDialogHeight, TRUE);
     SetForegroundWindow(dialog);
     SetFocus(field);
-    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&bank));
+    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
 }
 
 void confirm(HWND dialog, KelPresetBank& bank) {
@@ -83,16 +92,16 @@ void confirm(HWND dialog, KelPresetBank& bank) {
 
 INT_PTR CALLBACK nameDialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        auto* bank = reinterpret_cast<KelPresetBank*>(lParam);
-        if (!bank) {
+        auto* state = reinterpret_cast<NameDialog*>(lParam);
+        if (!state) {
             EndDialog(dialog, -1);
             return TRUE;
         }
-        initialise(dialog, *bank);
+        initialise(dialog, *state);
         return FALSE; // the focus is set
     }
-    KelPresetBank* bank = bankOf(dialog);
-    if (!bank) {
+    NameDialog* state = stateOf(dialog);
+    if (!state) {
         return TRUE;
     }
     switch (message) {
@@ -101,7 +110,7 @@ INT_PTR CALLBACK nameDialogProcedure(HWND dialog, UINT message, WPARAM wParam, L
             return FALSE;
         }
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == kConfirmCommand) {
-            confirm(dialog, *bank);
+            confirm(dialog, state->bank);
             return TRUE;
         }
         if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == kCancelCommand) {
@@ -122,15 +131,6 @@ INT_PTR CALLBACK nameDialogProcedure(HWND dialog, UINT message, WPARAM wParam, L
         SetTextColor(dc, RGB(255, 255, 255));
         return reinterpret_cast<INT_PTR>(GetStockObject(GRAY_BRUSH));
     }
-    case WM_DESTROY: {
-        HWND field = GetDlgItem(dialog, kNameFieldId);
-        HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(field, WM_GETFONT, 0, 0));
-        DestroyWindow(field);
-        if (font) {
-            DeleteObject(font);
-        }
-        return FALSE;
-    }
     default:
         return FALSE;
     }
@@ -140,6 +140,8 @@ INT_PTR CALLBACK nameDialogProcedure(HWND dialog, UINT message, WPARAM wParam, L
 
 int KelPresetBank::showNameDialog(int slot) {
     nameSlot = slot;
+    NameDialog state{*this, {}};
+    // The field and the dialog are destroyed when this returns; the font goes after them.
     return static_cast<int>(DialogBoxParamA(thisModule(), MAKEINTRESOURCEA(KEL_NAME_DIALOG), owner,
-                                            nameDialogProcedure, reinterpret_cast<LPARAM>(this)));
+                                            nameDialogProcedure, reinterpret_cast<LPARAM>(&state)));
 }

@@ -5,6 +5,7 @@
 
 #include "presets/kel_preset_bank.h"
 #include "presets/preset_user_interface.h"
+#include "ui/win32_handles.h"
 
 namespace {
 
@@ -68,21 +69,21 @@ bool KelPresetBank::exportPresets() {
         return false;
     }
     file[MAX_PATH - 1] = 0;
-    HANDLE archive =
-        CreateFileA(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (archive == INVALID_HANDLE_VALUE) {
+    const FileHandle archive(CreateFileA(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!archive) {
         message(kCannotOpen, MB_OK | MB_ICONERROR);
         return false;
     }
     const int recordSize = plugin.storedPresetSize;
     const auto header = encodeArchiveHeader(recordSize);
-    bool complete = writeAll(archive, header.data(), header.size());
+    bool complete = writeAll(archive.get(), header.data(), header.size());
     std::vector<BYTE> data(static_cast<std::size_t>(recordSize));
     for (std::size_t k = 0; k < userNames.size() && complete; ++k) {
         DWORD type = 0;
         DWORD length = static_cast<DWORD>(data.size());
         if (!presetKey ||
-            RegQueryValueExA(presetKey, userNames[k].c_str(), nullptr, &type, data.data(),
+            RegQueryValueExA(presetKey.get(), userNames[k].c_str(), nullptr, &type, data.data(),
                              &length) != ERROR_SUCCESS ||
             type != REG_BINARY || length != static_cast<DWORD>(recordSize)) {
             complete = false;
@@ -90,10 +91,42 @@ bool KelPresetBank::exportPresets() {
         }
         const std::vector<std::uint8_t> record =
             encodeArchiveRecord(userNames[k], data.data(), recordSize);
-        complete = writeAll(archive, record.data(), record.size());
+        complete = writeAll(archive.get(), record.data(), record.size());
     }
-    CloseHandle(archive);
     return complete;
+}
+
+KelPresetBank::ArchiveImport KelPresetBank::readArchive(HANDLE archive) {
+    const int recordSize = plugin.storedPresetSize;
+    FileSource source(archive);
+    ArchiveReader reader(source, recordSize);
+    const ArchiveHeaderCheck header = reader.readHeader();
+    if (header != ArchiveHeaderCheck::Valid) {
+        return header == ArchiveHeaderCheck::NotAnArchive ? ArchiveImport::NotAnArchive
+                                                          : ArchiveImport::OtherPlugin;
+    }
+    for (;;) {
+        ArchiveRecord record;
+        const ArchiveStep step = reader.next(record);
+        if (step == ArchiveStep::End) {
+            return ArchiveImport::Complete;
+        }
+        if (step != ArchiveStep::Record) {
+            // A record cut short is not imported from partial data; the ones before it stay.
+            return ArchiveImport::ReadError;
+        }
+        if (holdsBinaryValue(record.name)) {
+            char question[256] = {};
+            std::snprintf(question, sizeof(question), kReplaceFormat, record.name.c_str());
+            if (message(question, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+                continue;
+            }
+        }
+        if (RegSetValueExA(presetKey.get(), record.name.c_str(), 0, REG_BINARY, record.data.data(),
+                           static_cast<DWORD>(recordSize)) != ERROR_SUCCESS) {
+            return ArchiveImport::RegistryError;
+        }
+    }
 }
 
 bool KelPresetBank::importPresets() {
@@ -109,57 +142,37 @@ bool KelPresetBank::importPresets() {
         return false;
     }
     file[MAX_PATH - 1] = 0;
-    HANDLE archive =
-        CreateFileA(file, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (archive == INVALID_HANDLE_VALUE) {
-        message(kCannotOpen, MB_OK | MB_ICONERROR);
-        return false;
-    }
-    const int recordSize = plugin.storedPresetSize;
-    FileSource source(archive);
-    ArchiveReader reader(source, recordSize);
-    const ArchiveHeaderCheck header = reader.readHeader();
-    if (header != ArchiveHeaderCheck::Valid) {
-        CloseHandle(archive);
-        if (header == ArchiveHeaderCheck::NotAnArchive) {
-            message(kNotAnArchive, MB_OK | MB_ICONERROR);
-        } else {
-            char text[256] = {};
-            std::snprintf(text, sizeof(text), kOtherPluginFormat, effectName().c_str());
-            message(text, MB_OK | MB_ICONERROR);
-        }
-        return false;
-    }
-
-    for (;;) {
-        ArchiveRecord record;
-        const ArchiveStep step = reader.next(record);
-        if (step == ArchiveStep::End) {
-            break;
-        }
-        if (step != ArchiveStep::Record) {
-            // A record cut short is not imported from partial data; the ones before it stay.
-            CloseHandle(archive);
-            refreshFlag = true;
-            message(kReadError, MB_OK | MB_ICONERROR);
+    ArchiveImport result = ArchiveImport::Complete;
+    {
+        const FileHandle archive(CreateFileA(file, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!archive) {
+            message(kCannotOpen, MB_OK | MB_ICONERROR);
             return false;
         }
-        if (holdsBinaryValue(record.name)) {
-            char question[256] = {};
-            std::snprintf(question, sizeof(question), kReplaceFormat, record.name.c_str());
-            if (message(question, MB_YESNO | MB_ICONQUESTION) != IDYES) {
-                continue;
-            }
-        }
-        if (RegSetValueExA(presetKey, record.name.c_str(), 0, REG_BINARY, record.data.data(),
-                           static_cast<DWORD>(recordSize)) != ERROR_SUCCESS) {
-            CloseHandle(archive);
-            refreshFlag = true;
-            message(kImportError, MB_OK | MB_ICONERROR);
-            return false;
-        }
+        result = readArchive(archive.get());
+    } // the file is closed before anything is said about it
+    switch (result) {
+    case ArchiveImport::NotAnArchive:
+        message(kNotAnArchive, MB_OK | MB_ICONERROR);
+        return false;
+    case ArchiveImport::OtherPlugin: {
+        char text[256] = {};
+        std::snprintf(text, sizeof(text), kOtherPluginFormat, effectName().c_str());
+        message(text, MB_OK | MB_ICONERROR);
+        return false;
     }
-    CloseHandle(archive);
+    case ArchiveImport::ReadError:
+        refreshFlag = true;
+        message(kReadError, MB_OK | MB_ICONERROR);
+        return false;
+    case ArchiveImport::RegistryError:
+        refreshFlag = true;
+        message(kImportError, MB_OK | MB_ICONERROR);
+        return false;
+    case ArchiveImport::Complete:
+        break;
+    }
     refreshFlag = true;
     refresh();
     return true;

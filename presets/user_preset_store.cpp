@@ -14,39 +14,38 @@ constexpr const char* kDeleteAllQuestion = "Are You sure you want to delete all 
 constexpr const char* kSlotValueNames[KelPresetBank::kSlotCount + 1] = {nullptr, "P1", "P2", "P3",
                                                                         "P4"};
 
-HKEY createKey(const char* path) {
+RegistryKey createKey(const char* path) {
     HKEY key = nullptr;
     char noClass[] = "";
     if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, noClass, REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-        return nullptr;
+        return RegistryKey();
     }
-    return key;
+    return RegistryKey(key);
 }
 
 } // namespace
 
 void KelPresetBank::rebuildUserList() {
     userNames.clear();
-    if (presetKey) {
-        RegCloseKey(presetKey);
-        presetKey = nullptr;
-    }
+    // The old key is closed before the new one is opened.
+    presetKey.reset();
     presetKey = createKey(kUserPresetKey);
     // Reset after the old handle is closed (closing it may signal) and before the notification
     // is armed again, so that no change made from here on is missed.
     if (changeEvent) {
-        ResetEvent(changeEvent);
+        ResetEvent(changeEvent.get());
     }
     if (!presetKey) {
         return;
     }
     if (changeEvent) {
-        RegNotifyChangeKeyValue(presetKey, FALSE, REG_NOTIFY_CHANGE_LAST_SET, changeEvent, TRUE);
+        RegNotifyChangeKeyValue(presetKey.get(), FALSE, REG_NOTIFY_CHANGE_LAST_SET,
+                                changeEvent.get(), TRUE);
     }
 
     DWORD valueCount = 0;
-    if (RegQueryInfoKeyA(presetKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    if (RegQueryInfoKeyA(presetKey.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                          &valueCount, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
         return;
     }
@@ -59,7 +58,7 @@ void KelPresetBank::rebuildUserList() {
         DWORD type = 0;
         DWORD length = static_cast<DWORD>(data.size());
         // A value whose name or data does not fit is not ours; the ones after it still count.
-        if (RegEnumValueA(presetKey, index, name, &nameLength, nullptr, &type, data.data(),
+        if (RegEnumValueA(presetKey.get(), index, name, &nameLength, nullptr, &type, data.data(),
                           &length) != ERROR_SUCCESS) {
             continue;
         }
@@ -77,7 +76,7 @@ void KelPresetBank::rebuildUserList() {
 }
 
 void KelPresetBank::readSlotNames() {
-    HKEY key = createKey(kQuickSlotKey);
+    const RegistryKey key = createKey(kQuickSlotKey);
     if (!key) {
         for (int slot = 1; slot <= kSlotCount; ++slot) {
             fallBackToBuiltIn(slot);
@@ -88,7 +87,7 @@ void KelPresetBank::readSlotNames() {
         BYTE field[kSlotNameFieldSize] = {};
         DWORD type = 0;
         DWORD length = sizeof(field);
-        if (RegQueryValueExA(key, kSlotValueNames[slot], nullptr, &type, field, &length) ==
+        if (RegQueryValueExA(key.get(), kSlotValueNames[slot], nullptr, &type, field, &length) ==
                 ERROR_SUCCESS &&
             type == REG_SZ) {
             slots[slot].name = decodeSlotName(field, length);
@@ -96,7 +95,6 @@ void KelPresetBank::readSlotNames() {
             slots[slot].name = builtIn(slot < builtInCount ? slot : 0).name;
         }
     }
-    RegCloseKey(key);
     slotNamesRead = true;
 }
 
@@ -104,16 +102,15 @@ bool KelPresetBank::saveQuickSlots() {
     if (!slotNamesRead) {
         return false;
     }
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kQuickSlotKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+    const RegistryKey key = openRegistryKey(HKEY_CURRENT_USER, kQuickSlotKey, KEY_SET_VALUE);
+    if (!key) {
         return false;
     }
     for (int slot = 1; slot <= kSlotCount; ++slot) {
         const auto field = encodeSlotName(slots[slot].name);
-        RegSetValueExA(key, kSlotValueNames[slot], 0, REG_SZ, field.data(),
+        RegSetValueExA(key.get(), kSlotValueNames[slot], 0, REG_SZ, field.data(),
                        static_cast<DWORD>(field.size()));
     }
-    RegCloseKey(key);
     return true;
 }
 
@@ -123,7 +120,7 @@ bool KelPresetBank::readStoredPreset(const std::string& name, PresetValues& valu
     }
     std::vector<BYTE> data(static_cast<std::size_t>(plugin.storedPresetSize));
     DWORD length = static_cast<DWORD>(data.size());
-    if (RegQueryValueExA(presetKey, name.c_str(), nullptr, nullptr, data.data(), &length) !=
+    if (RegQueryValueExA(presetKey.get(), name.c_str(), nullptr, nullptr, data.data(), &length) !=
         ERROR_SUCCESS) {
         return false;
     }
@@ -135,14 +132,14 @@ bool KelPresetBank::writeStoredPreset(const std::string& name, const PresetValue
         return false;
     }
     const std::vector<std::uint8_t> data = encodeStoredPreset(values, plugin.storedPresetSize);
-    return RegSetValueExA(presetKey, name.c_str(), 0, REG_BINARY, data.data(),
+    return RegSetValueExA(presetKey.get(), name.c_str(), 0, REG_BINARY, data.data(),
                           static_cast<DWORD>(plugin.storedPresetSize)) == ERROR_SUCCESS;
 }
 
 bool KelPresetBank::holdsBinaryValue(const std::string& name) {
     DWORD type = 0;
     return presetKey &&
-           RegQueryValueExA(presetKey, name.c_str(), nullptr, &type, nullptr, nullptr) ==
+           RegQueryValueExA(presetKey.get(), name.c_str(), nullptr, &type, nullptr, nullptr) ==
                ERROR_SUCCESS &&
            type == REG_BINARY;
 }
@@ -189,7 +186,7 @@ bool KelPresetBank::deleteSlotPreset(int slot) {
     refreshIfNeeded();
     const int number = slots[slot].number;
     if (number < builtInCount || !presetKey ||
-        RegDeleteValueA(presetKey, slots[slot].name.c_str()) != ERROR_SUCCESS) {
+        RegDeleteValueA(presetKey.get(), slots[slot].name.c_str()) != ERROR_SUCCESS) {
         return false;
     }
     for (int s = 1; s <= kSlotCount; ++s) {
@@ -213,7 +210,7 @@ bool KelPresetBank::deleteAllUserPresets() {
     }
     refreshFlag = true;
     for (auto name = userNames.rbegin(); name != userNames.rend(); ++name) {
-        if (RegDeleteValueA(presetKey, name->c_str()) != ERROR_SUCCESS) {
+        if (RegDeleteValueA(presetKey.get(), name->c_str()) != ERROR_SUCCESS) {
             return false;
         }
     }
