@@ -5,6 +5,8 @@
 #include <objbase.h>
 #include <wincodec.h>
 
+#include "ui/win32_handles.h"
+
 namespace {
 
 // Releases a COM interface when it goes out of scope.
@@ -111,16 +113,17 @@ bool captureScreen(int x, int y, int width, int height, ScreenImage& image, std:
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+    const WindowDC screen(nullptr);
+    const MemoryDC memory(CreateCompatibleDC(screen.get()));
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const GdiObject<HBITMAP> bitmap(
+        CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     bool copied = false;
     if (memory && bitmap && bits) {
-        HGDIOBJ previous = SelectObject(memory, bitmap);
-        copied = BitBlt(memory, 0, 0, width, height, screen, x, y, SRCCOPY | CAPTUREBLT) != 0;
+        const ObjectSelection selection(memory.get(), bitmap.get());
+        copied = BitBlt(memory.get(), 0, 0, width, height, screen.get(), x, y,
+                        SRCCOPY | CAPTUREBLT) != 0;
         GdiFlush();
-        SelectObject(memory, previous);
     }
     if (copied) {
         image.width = width;
@@ -131,13 +134,6 @@ bool captureScreen(int x, int y, int width, int height, ScreenImage& image, std:
     } else {
         error = "cannot copy the screen (error " + std::to_string(GetLastError()) + ")";
     }
-    if (bitmap) {
-        DeleteObject(bitmap);
-    }
-    if (memory) {
-        DeleteDC(memory);
-    }
-    ReleaseDC(nullptr, screen);
     return copied;
 }
 

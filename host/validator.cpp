@@ -167,14 +167,13 @@ void runOne(const ValidatorTest& test, const PluginModule& module, const Validat
     auto* context =
         new TestContext(module, options.strictness, testSeed(options.seed, test.name));
     const double limit = options.timeoutSeconds > 0.0 ? options.timeoutSeconds : test.limitSeconds;
-    HANDLE thread = static_cast<HANDLE>(
-        startTestThread(context, "test", [context, &test] { test.run(*context); }));
+    const KernelHandle thread =
+        startTestThread(context, "test", [context, &test] { test.run(*context); });
     if (!thread) {
         report(test, {"cannot start a thread for the test"}, {}, counts);
         return;
     }
-    const DWORD waited = WaitForSingleObject(thread, static_cast<DWORD>(limit * 1000.0));
-    CloseHandle(thread);
+    const DWORD waited = WaitForSingleObject(thread.get(), static_cast<DWORD>(limit * 1000.0));
     if (waited == WAIT_TIMEOUT) {
         context->requestStop();
         ++counts.timeouts;

@@ -183,10 +183,10 @@ DWORD WINAPI testThreadMain(void* parameter) {
 
 } // namespace
 
-void* startTestThread(TestContext* context, const char* name, std::function<void()> body) {
+KernelHandle startTestThread(TestContext* context, const char* name, std::function<void()> body) {
     auto* start = new ThreadStart{context, name, std::move(body)};
     ++context->liveThreads;
-    HANDLE handle = CreateThread(nullptr, 0, testThreadMain, start, 0, nullptr);
+    KernelHandle handle(CreateThread(nullptr, 0, testThreadMain, start, 0, nullptr));
     if (!handle) {
         --context->liveThreads;
         delete start;
@@ -249,9 +249,8 @@ TestThread::TestThread(TestContext& context, const char* name, std::function<voi
 
 void TestThread::join() {
     if (handle) {
-        WaitForSingleObject(static_cast<HANDLE>(handle), INFINITE);
-        CloseHandle(static_cast<HANDLE>(handle));
-        handle = nullptr;
+        WaitForSingleObject(handle.get(), INFINITE);
+        handle.reset();
     }
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/plugin_module.h"
+#include "ui/win32_handles.h"
 
 // Deterministic pseudo-random numbers (splitmix64): the same seed gives the same fuzz values and
 // partitions on every machine and in both bitnesses.
@@ -97,15 +98,15 @@ public:
     void join();
 
 private:
-    void* handle = nullptr;
+    KernelHandle handle;
 };
 
 // Takes over the process's last-chance exception filter: an unhandled exception on a test thread
 // is recorded in its context and the thread ends; on any other thread it goes on as before.
 void installCrashFilter();
 
-// Starts body on a new test thread; returns the thread handle (a HANDLE), nullptr on failure.
-void* startTestThread(TestContext* context, const char* name, std::function<void()> body);
+// Starts body on a new test thread; returns the thread's handle, empty on failure.
+KernelHandle startTestThread(TestContext* context, const char* name, std::function<void()> body);
 
 // A crash the exception filter took a test thread out of.
 struct CrashRecord {

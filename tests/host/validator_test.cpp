@@ -256,14 +256,13 @@ TEST_F(FaultyModule, ACrashOnATestThreadIsRecordedAndTheThreadEnds) {
     SetEnvironmentVariableA("FAULTY_PLUGIN_MODE", "crash");
     TestContext context(module, 10, 1);
     bool passedTheCrash = false;
-    HANDLE thread = static_cast<HANDLE>(startTestThread(&context, "test", [&] {
+    const KernelHandle thread = startTestThread(&context, "test", [&] {
         std::unique_ptr<Plug> plug = Plug::create(context);
         plug->dispatch(effSetProgram, 0, 9); // one past the last program
         passedTheCrash = true;
-    }));
-    ASSERT_NE(thread, nullptr);
-    ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
-    CloseHandle(thread);
+    });
+    ASSERT_TRUE(thread);
+    ASSERT_EQ(WaitForSingleObject(thread.get(), 10000), WAIT_OBJECT_0);
     EXPECT_FALSE(passedTheCrash);
     ASSERT_TRUE(context.crashed());
     EXPECT_TRUE(context.stopping());
