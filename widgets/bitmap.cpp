@@ -6,10 +6,7 @@ CBitmap::CBitmap(long id) : resourceId(id) {
     load();
 }
 
-CBitmap::~CBitmap() {
-    releaseMask();
-    unload();
-}
+CBitmap::~CBitmap() = default;
 
 void CBitmap::forget() {
     if (--references == 0) {
@@ -19,7 +16,7 @@ void CBitmap::forget() {
 
 void CBitmap::setTransparentColor(CColor color) {
     if (!color.sameRgb(transparentColor)) {
-        releaseMask();
+        mask.reset();
     }
     transparentColor = color;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "widgets/geometry.h"
+#include "widgets/platform_handle.h"
 
 namespace VSTGUI {
 
@@ -23,8 +24,8 @@ public:
     long getResourceId() const { return resourceId; }
     long getWidth() const { return width; }
     long getHeight() const { return height; }
-    bool isLoaded() const { return handle != nullptr; }
-    void* getHandle() const { return handle; }
+    bool isLoaded() const { return static_cast<bool>(handle); }
+    void* getHandle() const { return handle.get(); }
 
     // Copies the bitmap's pixels from offset on into rect (rect's width and height).
     void draw(CDrawContext* context, const CRect& rect, const CPoint& offset = CPoint());
@@ -38,8 +39,6 @@ public:
 private:
     ~CBitmap();
     void load();
-    void unload();
-    void releaseMask();
     void drawMasked(CDrawContext* context, const CRect& rect, const CPoint& offset);
 
     long resourceId;
@@ -47,8 +46,8 @@ private:
     long width = 0;
     long height = 0;
     CColor transparentColor = kTransparentCColor;
-    void* handle = nullptr; // platform bitmap
-    void* mask = nullptr;   // one-bit mask for the mask method, made on first use
+    PlatformHandle handle; // platform bitmap
+    PlatformHandle mask;   // one-bit mask for the mask method, made on first use; goes first
 };
 
 // Points held at bitmap: the new one is remembered, the one held before forgotten.

@@ -2,7 +2,7 @@
 #include "widgets/bitmap.h"
 #include "widgets/draw_context.h"
 #include "widgets/frame.h"
-#include "widgets/platform_objects.h"
+#include "widgets/gdi_handles.h"
 #include "widgets/win32_support.h"
 
 namespace VSTGUI {
@@ -12,26 +12,14 @@ namespace {
 // A memory device context with a bitmap selected, undone when it goes.
 class SelectedBitmap {
 public:
-    SelectedBitmap(HDC compatibleWith, HGDIOBJ bitmap) : dc(CreateCompatibleDC(compatibleWith)) {
-        if (dc) {
-            detail::countGdiObjects(1);
-            previous = SelectObject(dc, bitmap);
-        }
-    }
-    ~SelectedBitmap() {
-        if (dc) {
-            SelectObject(dc, previous);
-            DeleteDC(dc);
-            detail::countGdiObjects(-1);
-        }
-    }
-    SelectedBitmap(const SelectedBitmap&) = delete;
-    SelectedBitmap& operator=(const SelectedBitmap&) = delete;
+    SelectedBitmap(HDC compatibleWith, HGDIOBJ bitmap)
+        : memory(detail::createMemoryDC(compatibleWith)), selection(dc(), bitmap) {}
 
-    HDC dc;
+    HDC dc() const { return detail::dcOf(memory); }
 
 private:
-    HGDIOBJ previous = nullptr;
+    PlatformHandle memory;
+    detail::ObjectSelection selection; // declared after the device context: undone before it goes
 };
 
 // The part of a copy of width x height pixels from offset on that lies inside the bitmap.
@@ -68,28 +56,11 @@ void CBitmap::load() {
     if (!loaded) {
         return;
     }
-    detail::countGdiObjects(1);
     BITMAP info{};
     GetObjectA(loaded, sizeof(info), &info);
-    handle = loaded;
+    handle = detail::ownGdiObject(loaded);
     width = info.bmWidth;
     height = info.bmHeight;
-}
-
-void CBitmap::unload() {
-    if (handle) {
-        DeleteObject(static_cast<HGDIOBJ>(handle));
-        detail::countGdiObjects(-1);
-        handle = nullptr;
-    }
-}
-
-void CBitmap::releaseMask() {
-    if (mask) {
-        DeleteObject(static_cast<HGDIOBJ>(mask));
-        detail::countGdiObjects(-1);
-        mask = nullptr;
-    }
 }
 
 void CBitmap::draw(CDrawContext* context, const CRect& rect, const CPoint& offset) {
@@ -98,9 +69,9 @@ void CBitmap::draw(CDrawContext* context, const CRect& rect, const CPoint& offse
     if (!handle || !target || area.empty()) {
         return;
     }
-    SelectedBitmap source(target, handle);
-    if (source.dc) {
-        BitBlt(target, area.x, area.y, area.width, area.height, source.dc, area.sourceX,
+    SelectedBitmap source(target, handle.get());
+    if (source.dc()) {
+        BitBlt(target, area.x, area.y, area.width, area.height, source.dc(), area.sourceX,
                area.sourceY, SRCCOPY);
     }
 }
@@ -117,9 +88,9 @@ void CBitmap::drawTransparent(CDrawContext* context, const CRect& rect, const CP
         drawMasked(context, rect, offset);
         return;
     }
-    SelectedBitmap source(target, handle);
-    if (source.dc) {
-        transparentBlt(target, area.x, area.y, area.width, area.height, source.dc, area.sourceX,
+    SelectedBitmap source(target, handle.get());
+    if (source.dc()) {
+        transparentBlt(target, area.x, area.y, area.width, area.height, source.dc(), area.sourceX,
                        area.sourceY, area.width, area.height, colorRef(transparentColor));
     }
 }
@@ -127,8 +98,8 @@ void CBitmap::drawTransparent(CDrawContext* context, const CRect& rect, const CP
 void CBitmap::drawMasked(CDrawContext* context, const CRect& rect, const CPoint& offset) {
     HDC target = static_cast<HDC>(context->getSystemContext());
     const CopyArea area = copyArea(rect, offset, width, height);
-    SelectedBitmap source(target, handle);
-    if (!source.dc) {
+    SelectedBitmap source(target, handle.get());
+    if (!source.dc()) {
         return;
     }
     if (!mask) {
@@ -137,25 +108,24 @@ void CBitmap::drawMasked(CDrawContext* context, const CRect& rect, const CPoint&
         if (!created) {
             return;
         }
-        detail::countGdiObjects(1);
-        mask = created;
-        SelectedBitmap maskSource(target, mask);
-        const COLORREF previousBack = SetBkColor(source.dc, colorRef(transparentColor));
-        BitBlt(maskSource.dc, 0, 0, width, height, source.dc, 0, 0, SRCCOPY);
-        SetBkColor(source.dc, previousBack);
+        mask = detail::ownGdiObject(created);
+        SelectedBitmap maskSource(target, mask.get());
+        const COLORREF previousBack = SetBkColor(source.dc(), colorRef(transparentColor));
+        BitBlt(maskSource.dc(), 0, 0, width, height, source.dc(), 0, 0, SRCCOPY);
+        SetBkColor(source.dc(), previousBack);
     }
-    SelectedBitmap maskSource(target, mask);
-    if (!maskSource.dc) {
+    SelectedBitmap maskSource(target, mask.get());
+    if (!maskSource.dc()) {
         return;
     }
     // Set mask bits become white and keep the destination; clear ones become black.
     const COLORREF previousBack = SetBkColor(target, RGB(255, 255, 255));
     const COLORREF previousText = SetTextColor(target, RGB(0, 0, 0));
-    BitBlt(target, area.x, area.y, area.width, area.height, source.dc, area.sourceX, area.sourceY,
+    BitBlt(target, area.x, area.y, area.width, area.height, source.dc(), area.sourceX, area.sourceY,
            SRCINVERT);
-    BitBlt(target, area.x, area.y, area.width, area.height, maskSource.dc, area.sourceX,
+    BitBlt(target, area.x, area.y, area.width, area.height, maskSource.dc(), area.sourceX,
            area.sourceY, SRCAND);
-    BitBlt(target, area.x, area.y, area.width, area.height, source.dc, area.sourceX, area.sourceY,
+    BitBlt(target, area.x, area.y, area.width, area.height, source.dc(), area.sourceX, area.sourceY,
            SRCINVERT);
     SetBkColor(target, previousBack);
     SetTextColor(target, previousText);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "widgets/geometry.h"
+#include "widgets/platform_handle.h"
 
 namespace VSTGUI {
 
@@ -72,15 +73,16 @@ private:
     CFrame* frame;
     void* deviceContext;
     void* window;
-    bool ownsDeviceContext = false;
+    PlatformHandle windowContext; // the window's own device context, when it was borrowed
     CColor frameColor = kBlackCColor;
     CColor fillColor = kWhiteCColor;
     CColor fontColor = kBlackCColor;
     CPoint penPosition;
-    // Platform objects selected into the device context, and what they replaced.
-    void* pen = nullptr;
-    void* brush = nullptr;
-    void* font = nullptr;
+    // Platform objects selected into the device context, and what they replaced. Declared after
+    // the device context, so that they would go before it.
+    PlatformHandle pen;
+    PlatformHandle brush;
+    PlatformHandle font;
     void* originalPen = nullptr;
     void* originalBrush = nullptr;
     void* originalFont = nullptr;

@@ -1,9 +1,10 @@
 // The draw context over a Windows GDI device context.
 #include <cstring>
+#include <utility>
 
 #include "widgets/draw_context.h"
 #include "widgets/frame.h"
-#include "widgets/platform_objects.h"
+#include "widgets/gdi_handles.h"
 #include "widgets/win32_support.h"
 
 namespace VSTGUI {
@@ -14,17 +15,14 @@ HDC dcOf(void* context) {
     return static_cast<HDC>(context);
 }
 
-// Selects a new object, keeping the first one it replaced; deletes the previous own object.
-void replaceObject(HDC dc, void*& current, void*& original, HGDIOBJ replacement) {
-    HGDIOBJ previous = SelectObject(dc, replacement);
+// Selects a new object, keeping the first one it replaced; the previous own object goes once it
+// is no longer selected.
+void replaceObject(HDC dc, PlatformHandle& current, void*& original, PlatformHandle replacement) {
+    HGDIOBJ previous = SelectObject(dc, static_cast<HGDIOBJ>(replacement.get()));
     if (!original) {
         original = previous;
     }
-    if (current) {
-        DeleteObject(static_cast<HGDIOBJ>(current));
-        detail::countGdiObjects(-1);
-    }
-    current = replacement;
+    current = std::move(replacement);
 }
 
 } // namespace
@@ -32,20 +30,14 @@ void replaceObject(HDC dc, void*& current, void*& original, HGDIOBJ replacement)
 CDrawContext::CDrawContext(CFrame* owner, void* context, void* windowHandle)
     : frame(owner), deviceContext(context), window(windowHandle) {
     if (!deviceContext && window) {
-        deviceContext = GetDC(static_cast<HWND>(window));
-        ownsDeviceContext = deviceContext != nullptr;
-        if (ownsDeviceContext) {
-            detail::countGdiObjects(1);
-        }
+        windowContext = detail::borrowWindowDC(static_cast<HWND>(window));
+        deviceContext = windowContext.get();
     }
 }
 
 CDrawContext::~CDrawContext() {
+    // The own objects leave the device context before it is given back.
     releaseObjects();
-    if (ownsDeviceContext) {
-        ReleaseDC(static_cast<HWND>(window), dcOf(deviceContext));
-        detail::countGdiObjects(-1);
-    }
 }
 
 void CDrawContext::releaseObjects() {
@@ -53,16 +45,14 @@ void CDrawContext::releaseObjects() {
         return;
     }
     HDC dc = dcOf(deviceContext);
-    void* const owned[] = {pen, brush, font};
+    PlatformHandle* const owned[] = {&pen, &brush, &font};
     void* const originals[] = {originalPen, originalBrush, originalFont};
     for (int i = 0; i < 3; ++i) {
-        if (owned[i]) {
+        if (*owned[i]) {
             SelectObject(dc, static_cast<HGDIOBJ>(originals[i]));
-            DeleteObject(static_cast<HGDIOBJ>(owned[i]));
-            detail::countGdiObjects(-1);
+            owned[i]->reset();
         }
     }
-    pen = brush = font = nullptr;
 }
 
 void CDrawContext::setFrameColor(CColor color) {
@@ -75,8 +65,7 @@ void CDrawContext::setFrameColor(CColor color) {
     }
     HPEN created = CreatePen(PS_SOLID, 1, colorRef(color));
     if (created) {
-        detail::countGdiObjects(1);
-        replaceObject(dcOf(deviceContext), pen, originalPen, created);
+        replaceObject(dcOf(deviceContext), pen, originalPen, detail::ownGdiObject(created));
     }
 }
 
@@ -90,8 +79,7 @@ void CDrawContext::setFillColor(CColor color) {
     }
     HBRUSH created = CreateSolidBrush(colorRef(color));
     if (created) {
-        detail::countGdiObjects(1);
-        replaceObject(dcOf(deviceContext), brush, originalBrush, created);
+        replaceObject(dcOf(deviceContext), brush, originalBrush, detail::ownGdiObject(created));
     }
 }
 
@@ -107,8 +95,7 @@ void CDrawContext::setFont(int fontId, int size, int face) {
         ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
         VARIABLE_PITCH | (description.decorative ? FF_DECORATIVE : FF_SWISS), description.face);
     if (created) {
-        detail::countGdiObjects(1);
-        replaceObject(dcOf(deviceContext), font, originalFont, created);
+        replaceObject(dcOf(deviceContext), font, originalFont, detail::ownGdiObject(created));
     }
 }
 
@@ -148,7 +135,7 @@ void CDrawContext::fillRect(const CRect& rect) {
         setFillColor(fillColor);
     }
     const RECT area{rect.left, rect.top, rect.right, rect.bottom};
-    FillRect(dcOf(deviceContext), &area, static_cast<HBRUSH>(brush));
+    FillRect(dcOf(deviceContext), &area, static_cast<HBRUSH>(brush.get()));
 }
 
 void CDrawContext::drawString(const char* text, const CRect& rect, bool opaque, int hAlign) {

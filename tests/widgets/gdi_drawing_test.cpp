@@ -3,6 +3,7 @@
 // shows for its value, the knob's handle, and text with its alignment and shadow.
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <memory>
 
@@ -13,6 +14,7 @@
 #include "widgets/buttons.h"
 #include "widgets/knob.h"
 #include "widgets/param_display.h"
+#include "widgets/platform_objects.h"
 
 namespace {
 
@@ -311,6 +313,66 @@ TEST_F(GdiDrawing, DisplaysFillAndOutlineTheirBox) {
     Canvas untouched(30, 20, kCanvasColor);
     hidden.draw(contextFor(untouched).get());
     EXPECT_EQ(countOtherThan(untouched, CRect(0, 0, 30, 20), kCanvasColor), 0);
+}
+
+TEST_F(GdiDrawing, AContextDeletesItsPensBrushesAndFontsAndLeavesTheDeviceContextAsItFoundIt) {
+    const struct {
+        const char* kind;
+        UINT type;
+        // Makes the context select one object of the kind, a different one for each step.
+        std::function<void(CDrawContext&, int step)> select;
+    } cases[] = {
+        {"pen", OBJ_PEN,
+         [](CDrawContext& context, int step) {
+             context.setFrameColor({static_cast<unsigned char>(10 * step), 0, 0, 0});
+             context.drawLine(CPoint(0, 0), CPoint(5, 0));
+         }},
+        {"brush", OBJ_BRUSH,
+         [](CDrawContext& context, int step) {
+             context.setFillColor({0, static_cast<unsigned char>(10 * step), 0, 0});
+             context.fillRect(CRect(0, 0, 5, 5));
+         }},
+        {"font", OBJ_FONT,
+         [](CDrawContext& context, int step) {
+             context.setFont(kNormalFont, 10 + step);
+             context.drawString("x", CRect(0, 0, 20, 10));
+         }},
+    };
+    for (const auto& c : cases) {
+        Canvas canvas(30, 20, kCanvasColor);
+        const HGDIOBJ original = GetCurrentObject(canvas.dc(), c.type);
+        const PlatformObjectCounts before = platformObjectsInUse();
+        HGDIOBJ last = nullptr;
+        {
+            CDrawContext context(nullptr, canvas.dc());
+            c.select(context, 1);
+            const HGDIOBJ first = GetCurrentObject(canvas.dc(), c.type);
+            EXPECT_NE(first, original) << c.kind;
+            c.select(context, 2);
+            last = GetCurrentObject(canvas.dc(), c.type);
+            EXPECT_NE(last, first) << c.kind;
+            // The object it replaced is deleted at once; only the one in use is held.
+            EXPECT_EQ(GetObjectType(first), 0u) << c.kind;
+            EXPECT_EQ(GetObjectType(last), c.type) << c.kind;
+            EXPECT_GE(platformObjectsInUse().gdi, before.gdi + 1) << c.kind;
+        }
+        EXPECT_EQ(GetCurrentObject(canvas.dc(), c.type), original) << c.kind;
+        EXPECT_EQ(GetObjectType(last), 0u) << c.kind;
+        EXPECT_EQ(platformObjectsInUse().gdi, before.gdi) << c.kind;
+    }
+}
+
+TEST_F(GdiDrawing, AContextOnAWindowBorrowsItsDeviceContextAndGivesItBack) {
+    ASSERT_TRUE(frame.isOpen());
+    const PlatformObjectCounts before = platformObjectsInUse();
+    for (int cycle = 0; cycle < 100; ++cycle) {
+        CDrawContext context(&frame, nullptr, frame.getSystemWindow());
+        ASSERT_NE(context.getSystemContext(), nullptr);
+        EXPECT_EQ(platformObjectsInUse().gdi, before.gdi + 1);
+        context.setFillColor({0, 0, 90, 0});
+        context.fillRect(CRect(0, 0, 5, 5));
+    }
+    EXPECT_EQ(platformObjectsInUse().gdi, before.gdi);
 }
 
 } // namespace

@@ -46,14 +46,10 @@ void CBitmap::load() {
         if (known.id == resourceId) {
             width = known.width;
             height = known.height;
-            handle = this;
+            handle = PlatformHandle(this, nullptr);
         }
     }
 }
-void CBitmap::unload() {
-    handle = nullptr;
-}
-void CBitmap::releaseMask() {}
 void CBitmap::draw(CDrawContext*, const CRect&, const CPoint&) {}
 void CBitmap::drawTransparent(CDrawContext*, const CRect&, const CPoint&) {}
 void CBitmap::drawMasked(CDrawContext*, const CRect&, const CPoint&) {}

@@ -1,0 +1,46 @@
+// The widget set's GDI objects and device contexts as platform handles, counted in
+// platformObjectsInUse() for as long as they live, and objects selected into a device context
+// for a while.
+#pragma once
+
+#include <windows.h>
+
+#include "widgets/platform_handle.h"
+
+namespace VSTGUI {
+namespace detail {
+
+// Owns a pen, brush, font or bitmap (DeleteObject); empty for null. The object must not be
+// selected into a device context when its owner lets it go.
+PlatformHandle ownGdiObject(HGDIOBJ object);
+// A new memory device context compatible with dc (DeleteDC); empty when none could be made.
+PlatformHandle createMemoryDC(HDC compatibleWith);
+// The window's device context (GetDC), given back to the window (ReleaseDC); empty when none.
+PlatformHandle borrowWindowDC(HWND window);
+
+inline HDC dcOf(const PlatformHandle& dc) {
+    return static_cast<HDC>(dc.get());
+}
+
+// An object selected into a device context while the selection lives; then what it replaced is
+// selected again. Declared after the owners of the object and of the device context, it goes
+// before them.
+class ObjectSelection {
+public:
+    ObjectSelection(HDC dc, HGDIOBJ object)
+        : target(dc), previous(dc ? SelectObject(dc, object) : nullptr) {}
+    ~ObjectSelection() {
+        if (previous) {
+            SelectObject(target, previous);
+        }
+    }
+    ObjectSelection(const ObjectSelection&) = delete;
+    ObjectSelection& operator=(const ObjectSelection&) = delete;
+
+private:
+    HDC target;
+    HGDIOBJ previous;
+};
+
+} // namespace detail
+} // namespace VSTGUI
