@@ -18,6 +18,8 @@
 #include "dsp/clean_preamp.h"
 #include "dsp/crunch_preamp.h"
 #include "dsp/stereo_run.h"
+#include "plugins/clean/clean_model.h"
+#include "plugins/crunch/crunch_model.h"
 #include "tests/dsp/reference_chains.h"
 
 namespace {
@@ -102,39 +104,38 @@ private:
     std::chrono::steady_clock::time_point start_;
 };
 
-void configure(CleanPreamp& p, int variant) {
+// The settings of a built-in program of the plug-in, as the model derives them.
+template <class Model>
+typename Model::Settings programSettings(int program) {
+    const auto& values = Model::description.builtIns[program].values;
+    return Model::deriveSettings(values[0], values[1], values[2]);
+}
+
+// Left channel with the plug-in's default program, right channel with a louder one (High Bright,
+// High Drive), at 44.1 kHz.
+template <class Model>
+typename Model::Settings channelSettings(int channel) {
+    return programSettings<Model>(channel == 0 ? 0 : 4);
+}
+
+void configure(CleanPreamp& p, int channel) {
     p.setSampleRate(static_cast<float>(kRate));
-    p.setDrive(variant == 0 ? 1.5811388f : 50.0f);
-    p.setLevel(variant == 0 ? 1.1748976f : 0.5f);
-    p.setBright(variant == 0 ? 5.0f : 12.0f);
+    CleanModel::configure(p, channelSettings<CleanModel>(channel));
 }
 
-void configure(CrunchPreamp& p, int variant) {
+void configure(CrunchPreamp& p, int channel) {
     p.setSampleRate(static_cast<float>(kRate));
-    p.setInputGain(1.0f);
-    p.setDrive(variant == 0 ? 39.36f : 221.4f);
-    p.setStageGain(18.0f);
-    p.setMidFrequency(2000.0f);
-    p.setMidQ(0.2f);
-    p.setLevel(variant == 0 ? 0.5f : 0.1f);
-    p.setMidGain(variant == 0 ? 8.0f : 15.0f);
+    CrunchModel::configure(p, channelSettings<CrunchModel>(channel));
 }
 
-// What the effect does when a parameter changed: every setter on both processors.
-void update(CleanPreamp& p, float bright) {
-    p.setDrive(1.5811388f);
-    p.setLevel(1.1748976f);
-    p.setBright(bright);
+// What the effect does when a parameter changed: every setter on both processors, here with the
+// default program's settings and the tone control at `tone`.
+void update(CleanPreamp& p, int tone) {
+    CleanModel::configure(p, CleanModel::deriveSettings(50, tone, 69));
 }
 
-void update(CrunchPreamp& p, float mid) {
-    p.setInputGain(1.0f);
-    p.setDrive(39.36f);
-    p.setStageGain(18.0f);
-    p.setMidFrequency(2000.0f);
-    p.setMidQ(0.2f);
-    p.setLevel(0.5f);
-    p.setMidGain(mid);
+void update(CrunchPreamp& p, int tone) {
+    CrunchModel::configure(p, CrunchModel::deriveSettings(50, tone, 66));
 }
 
 // How the two channels are run: the kernels of the stereo entry, the one-channel calls one channel
@@ -143,22 +144,24 @@ enum class Run { Fastest, Sse2, Avx2, OneChannel, Plain };
 
 using kel_dsp::StereoKernel;
 
-void configure(reference::CleanChain& r, int variant) {
+void configure(reference::CleanChain& r, int channel) {
+    const CleanModel::Settings settings = channelSettings<CleanModel>(channel);
     r.setSampleRate(static_cast<float>(kRate));
-    r.drive = variant == 0 ? 1.5811388f : 50.0f;
-    r.level = variant == 0 ? 1.1748976f : 0.5f;
-    r.setBright(variant == 0 ? 5.0f : 12.0f);
+    r.drive = settings.drive;
+    r.level = settings.level;
+    r.setBright(settings.bright);
 }
 
-void configure(reference::CrunchChain& r, int variant) {
+void configure(reference::CrunchChain& r, int channel) {
+    const CrunchModel::Settings settings = channelSettings<CrunchModel>(channel);
     r.setSampleRate(static_cast<float>(kRate));
-    r.inputGain = 1.0f;
-    r.drive = variant == 0 ? 39.36f : 221.4f;
-    r.stageGain = 18.0f;
-    r.setMidFrequency(2000.0f);
-    r.setMidQ(0.2f);
-    r.level = variant == 0 ? 0.5f : 0.1f;
-    r.setMidGain(variant == 0 ? 8.0f : 15.0f);
+    r.inputGain = CrunchModel::kInputGain;
+    r.drive = settings.drive;
+    r.stageGain = CrunchModel::kStageGain;
+    r.setMidFrequency(CrunchModel::kMidFrequency);
+    r.setMidQ(CrunchModel::kMidQ);
+    r.level = settings.level;
+    r.setMidGain(settings.mid);
 }
 
 template <class Preamp>
@@ -208,7 +211,7 @@ void runBlocks(benchmark::State& state, Signal kind, bool updates, Run run = Run
     const FrameClock clock;
     for (auto _ : state) {
         if (updates) {
-            const float setting = static_cast<float>(blocks % 16); // a knob being turned
+            const int setting = blocks % 16; // a knob being turned
             update(left, setting);
             update(right, setting);
         }

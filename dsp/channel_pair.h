@@ -13,6 +13,9 @@
 #include <cfloat>
 #include <cmath>
 
+#include "dsp/filter_section.h"
+#include "dsp/preamp_waveshapers.h"
+
 #if defined(__GNUC__)
 #define KEL_PAIR_INLINE inline __attribute__((always_inline))
 #define KEL_LAMBDA_INLINE __attribute__((always_inline))
@@ -83,33 +86,9 @@ KEL_PAIR_INLINE void store(F2 v, float* l, float* r) {
     _mm_store_ss(r, _mm_shuffle_ps(v, v, 1));
 }
 
-KEL_PAIR_INLINE D2 widen(F2 v) {
-    return _mm_cvtps_pd(v);
-}
-KEL_PAIR_INLINE F2 narrow(D2 v) {
-    return _mm_cvtpd_ps(v);
-}
-// A double pair rounded to float and back: the stored float values, kept in double for products.
-KEL_PAIR_INLINE D2 roundToFloat(D2 v) {
-    return _mm_cvtps_pd(_mm_cvtpd_ps(v));
-}
-
-KEL_PAIR_INLINE D2 add(D2 a, D2 b) {
-    return _mm_add_pd(a, b);
-}
-KEL_PAIR_INLINE D2 sub(D2 a, D2 b) {
-    return _mm_sub_pd(a, b);
-}
-KEL_PAIR_INLINE D2 mul(D2 a, D2 b) {
-    return _mm_mul_pd(a, b);
-}
-KEL_PAIR_INLINE F2 addFloat(F2 a, F2 b) {
-    return _mm_add_ps(a, b);
-}
-
 // All ones in the float lanes whose exponent field is not 0 (normal, infinite, NaN). Integer
-// compares: on current cores they run beside the floating-point additions and conversions, which
-// are what bounds the kernels.
+// compares, which on current cores leave the ports of the floating-point additions and
+// conversions free.
 KEL_PAIR_INLINE __m128i keepMask(F2 v) {
     const __m128i magnitude = _mm_and_si128(_mm_castps_si128(v), _mm_set1_epi32(0x7fffffff));
     return _mm_cmpgt_epi32(magnitude, _mm_set1_epi32(0x007fffff));
@@ -137,12 +116,48 @@ KEL_PAIR_INLINE D2 replaceZero(D2 v, D2 replacement) {
     return _mm_add_pd(v, _mm_and_pd(_mm_cmpeq_pd(v, _mm_setzero_pd()), replacement));
 }
 
-// v limited to [low, high]; NaN passes through (minpd and maxpd return their second operand when
-// either is NaN).
-KEL_PAIR_INLINE D2 clampKeepNaN(D2 v, D2 low, D2 high) {
-    return _mm_max_pd(low, _mm_min_pd(high, v));
+KEL_DEFINE_PIPELINE_DRIVER(KEL_PAIR_INLINE, KEL_LAMBDA_INLINE)
+
+// level·y as the outputs l and r: added to what they hold, or in its place.
+KEL_PAIR_INLINE void writeOutput(D2 y, D2 level, bool adding, float* l, float* r) {
+    if (adding) {
+        store(_mm_cvtpd_ps(_mm_add_pd(_mm_cvtps_pd(load(l, r)), _mm_mul_pd(level, y))), l, r);
+    } else {
+        store(_mm_cvtpd_ps(_mm_mul_pd(level, y)), l, r);
+    }
 }
 
-KEL_DEFINE_PIPELINE_DRIVER(KEL_PAIR_INLINE, KEL_LAMBDA_INLINE)
+// c − a·b for a product that is exact in double (two float values).
+KEL_PAIR_INLINE D2 subProduct(D2 c, D2 a, D2 b) {
+    return _mm_sub_pd(c, _mm_mul_pd(a, b));
+}
+
+#define KEL_LANES(name) _mm_##name
+#define KEL_LANES_INLINE KEL_PAIR_INLINE
+#include "dsp/lanes.inc"
+
+// A chain's filter section on both channels, from two of its processors.
+template <class Preamp>
+SectionLanes section(const Preamp& l, const Preamp& r, typename Preamp::Section k) {
+    const SectionCoefficients& kl = l.coefficients(k);
+    const SectionCoefficients& kr = r.coefficients(k);
+    const SectionState& sl = l.states()[k];
+    const SectionState& sr = r.states()[k];
+    return {both(kl.g, kr.g),   both(kl.c1, kr.c1),      both(kl.c2, kr.c2),     both(kl.a1, kr.a1),
+            both(kl.a2, kr.a2), bothFloat(sl.s1, sr.s1), bothFloat(sl.s2, sr.s2)};
+}
+
+// The states back into the processors.
+template <class Preamp>
+void keep(const SectionLanes& s, Preamp& l, Preamp& r, typename Preamp::Section k) {
+    l.states()[k] = {leftLane(s.s1), leftLane(s.s2)};
+    r.states()[k] = {rightLane(s.s1), rightLane(s.s2)};
+}
+
+// A held polynomial on both channels.
+inline PolynomialLanes polynomial(const HeldPolynomial& p) {
+    const FloatLimits limits = floatLimits(p);
+    return {both(limits.lowF), both(limits.highF), both(p.p1), both(p.p2), both(p.p3), both(p.p4)};
+}
 
 } // namespace kel_dsp::pair

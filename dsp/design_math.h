@@ -9,10 +9,18 @@ constexpr double kPi = 3.141592653589793;
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kSqrt2 = 1.4142135623730951; // the double nearest √2
 
-// 10^(gainDb / 20) with gainDb / 20 and the power each rounded to float, as the designs use it.
-inline double decibelsToGain(float gainDb) {
+// 10^(decibels / 20) rounded to float: the factor a decibel value stands for. The product's one
+// conversion from decibels, for the plug-ins' drive and level and for the designs' gains.
+inline float decibelsToGain(double decibels) {
+    return static_cast<float>(std::pow(10.0, decibels / 20.0));
+}
+
+// The gain the designs use for gainDb: they round gainDb / 20 to float before the power. That is
+// the factor of the decibel value 20 · (gainDb / 20 rounded), since 20 times a float and that
+// product over 20 are exact in double.
+inline double designGain(float gainDb) {
     const float exponent = static_cast<float>(static_cast<double>(gainDb) / 20.0);
-    return static_cast<float>(std::pow(10.0, static_cast<double>(exponent)));
+    return decibelsToGain(20.0 * static_cast<double>(exponent));
 }
 
 // The highest sample rate the chains accept, Hz: 16 x 48 kHz, the highest rate converters offer.

@@ -4,87 +4,82 @@
 
 #include "dsp/design_math.h"
 
-using kel_dsp::decibelsToGain;
+using kel_dsp::designGain;
 using kel_dsp::kPi;
 using kel_dsp::kSqrt2;
 using kel_dsp::kTwoPi;
 
-FilterSection::FilterSection() {
-    setType(PassThrough);
+bool SectionState::finite() const {
+    return std::isfinite(s1) && std::isfinite(s2);
 }
 
-void FilterSection::setCoefficients(int type, double g, double c1, double c2, double a1,
-                                    double a2) {
-    type_ = type;
-    g_ = static_cast<float>(g);
-    c1_ = static_cast<float>(c1);
-    c2_ = static_cast<float>(c2);
-    a1_ = static_cast<float>(a1);
-    a2_ = static_cast<float>(a2);
-    kel_dsp::keepPolesInside(a1_, a2_);
-}
-
-void FilterSection::setPassThrough() {
-    setCoefficients(PassThrough, 1.0, 0.0, 0.0, 0.0, 0.0);
-}
-
-void FilterSection::designPeak(float f, float gainDb, float width) {
-    f_ = f;
-    G_ = gainDb;
-    if (width > 0.0f && std::isfinite(width)) {
-        peakWidth_ = width;
+void SectionState::run(const SectionCoefficients& k, const float* in, float* out, int n) {
+    for (int i = 0; i < n; ++i) {
+        out[i] = processSample(k, in[i]);
     }
-    const double fs = fs_;
+}
+
+namespace kel_dsp {
+
+namespace {
+
+// A design's coefficients rounded to float, the poles kept inside the unit circle.
+SectionCoefficients rounded(double g, double c1, double c2, double a1, double a2) {
+    SectionCoefficients k{static_cast<float>(g), static_cast<float>(c1), static_cast<float>(c2),
+                          static_cast<float>(a1), static_cast<float>(a2)};
+    keepPolesInside(k.a1, k.a2);
+    return k;
+}
+
+} // namespace
+
+SectionCoefficients passThroughDesign() {
+    return rounded(1.0, 0.0, 0.0, 0.0, 0.0);
+}
+
+SectionCoefficients peakDesign(float fs, float f, float gainDb, float width) {
     const double T = std::tan(kPi * (static_cast<double>(f) / width) / fs);
     const double u = std::cos(kTwoPi * f / fs);
-    const double V = decibelsToGain(gainDb);
+    const double V = designGain(gainDb);
     const double k = gainDb >= 0.0f ? (T - 1.0) / (T + 1.0) : (T - V) / (T + V);
     const double H = (V - 1.0) / 2.0;
     const double P = (1.0 + k) * H;
     const double a1 = -u * (1.0 - k);
-    setCoefficients(Peak, 1.0 + P, a1 / (1.0 + P), (-k - P) / (1.0 + P), a1, -k);
+    return rounded(1.0 + P, a1 / (1.0 + P), (-k - P) / (1.0 + P), a1, -k);
 }
 
-void FilterSection::designLowPass(float f, bool secondOrder) {
-    f_ = f;
-    const double T = std::tan(kPi * f / fs_);
+SectionCoefficients lowPassDesign(float fs, float f, bool secondOrder) {
+    const double T = std::tan(kPi * f / fs);
     if (!secondOrder) {
         const double k = (T - 1.0) / (T + 1.0);
-        setCoefficients(LowPass1, (1.0 + k) / 2.0, 1.0, 0.0, k, 0.0);
-        return;
+        return rounded((1.0 + k) / 2.0, 1.0, 0.0, k, 0.0);
     }
     const double T2 = T * T;
     const double D = T2 + kSqrt2 * T + 1.0;
-    setCoefficients(LowPass2, T2 / D, 2.0, 1.0, 2.0 * (T2 - 1.0) / D, (T2 - kSqrt2 * T + 1.0) / D);
+    return rounded(T2 / D, 2.0, 1.0, 2.0 * (T2 - 1.0) / D, (T2 - kSqrt2 * T + 1.0) / D);
 }
 
-void FilterSection::designHighPass(float f, bool secondOrder) {
-    f_ = f;
-    const double T = std::tan(kPi * f / fs_);
+SectionCoefficients highPassDesign(float fs, float f, bool secondOrder) {
+    const double T = std::tan(kPi * f / fs);
     if (!secondOrder) {
         const double k = (T - 1.0) / (T + 1.0);
-        setCoefficients(HighPass1, (1.0 - k) / 2.0, -1.0, 0.0, k, 0.0);
-        return;
+        return rounded((1.0 - k) / 2.0, -1.0, 0.0, k, 0.0);
     }
     const double T2 = T * T;
     const double D = T2 + kSqrt2 * T + 1.0;
-    setCoefficients(HighPass2, 1.0 / D, -2.0, 1.0, 2.0 * (T2 - 1.0) / D,
-                    (T2 - kSqrt2 * T + 1.0) / D);
+    return rounded(1.0 / D, -2.0, 1.0, 2.0 * (T2 - 1.0) / D, (T2 - kSqrt2 * T + 1.0) / D);
 }
 
-void FilterSection::designLowShelf(float f, float gainDb, bool secondOrder) {
-    f_ = f;
-    G_ = gainDb;
-    const double T = std::tan(kPi * f / fs_);
+SectionCoefficients lowShelfDesign(float fs, float f, float gainDb, bool secondOrder) {
+    const double T = std::tan(kPi * f / fs);
     if (!secondOrder) {
-        const double V = decibelsToGain(gainDb);
+        const double V = designGain(gainDb);
         const double k = gainDb > 0.0f ? (T - 1.0) / (T + 1.0) : (T - V) / (T + V);
         const double H = (V - 1.0) / 2.0;
         const double g = 1.0 + H * (1.0 + k);
-        setCoefficients(LowShelf1, g, (H * (1.0 + k) + k) / g, 0.0, k, 0.0);
-        return;
+        return rounded(g, (H * (1.0 + k) + k) / g, 0.0, k, 0.0);
     }
-    const double V0 = decibelsToGain(std::fabs(gainDb));
+    const double V0 = designGain(std::fabs(gainDb));
     const double E = std::sqrt(2.0 * V0);
     const double T2 = T * T;
     const double D = T2 + kSqrt2 * T + 1.0;
@@ -94,25 +89,21 @@ void FilterSection::designLowShelf(float f, float gainDb, bool secondOrder) {
     const double shelfNum1 = 2.0 * (V0 * T2 - 1.0) / B; // the shelf polynomial over B
     const double shelfNum2 = (1.0 - E * T + V0 * T2) / B;
     if (gainDb > 0.0f) {
-        setCoefficients(LowShelf2, B / D, shelfNum1, shelfNum2, flatNum1, flatNum2);
-    } else {
-        setCoefficients(LowShelf2, D / B, flatNum1, flatNum2, shelfNum1, shelfNum2);
+        return rounded(B / D, shelfNum1, shelfNum2, flatNum1, flatNum2);
     }
+    return rounded(D / B, flatNum1, flatNum2, shelfNum1, shelfNum2);
 }
 
-void FilterSection::designHighShelf(float f, float gainDb, bool secondOrder) {
-    f_ = f;
-    G_ = gainDb;
-    const double T = std::tan(kPi * f / fs_);
+SectionCoefficients highShelfDesign(float fs, float f, float gainDb, bool secondOrder) {
+    const double T = std::tan(kPi * f / fs);
     if (!secondOrder) {
-        const double V = decibelsToGain(gainDb);
+        const double V = designGain(gainDb);
         const double k = gainDb > 0.0f ? (T - 1.0) / (T + 1.0) : (V * T - 1.0) / (V * T + 1.0);
         const double H = (V - 1.0) / 2.0;
         const double g = 1.0 + H * (1.0 - k);
-        setCoefficients(HighShelf1, g, (k + H * (k - 1.0)) / g, 0.0, k, 0.0);
-        return;
+        return rounded(g, (k + H * (k - 1.0)) / g, 0.0, k, 0.0);
     }
-    const double V0 = decibelsToGain(std::fabs(gainDb));
+    const double V0 = designGain(std::fabs(gainDb));
     const double E = std::sqrt(2.0 * V0);
     const double T2 = T * T;
     const double D = T2 + kSqrt2 * T + 1.0;
@@ -122,31 +113,83 @@ void FilterSection::designHighShelf(float f, float gainDb, bool secondOrder) {
     const double shelfNum1 = 2.0 * (T2 - V0) / B;
     const double shelfNum2 = (V0 - E * T + T2) / B;
     if (gainDb > 0.0f) {
-        setCoefficients(HighShelf2, B / D, shelfNum1, shelfNum2, flatNum1, flatNum2);
-    } else {
-        setCoefficients(HighShelf2, D / B, flatNum1, flatNum2, shelfNum1, shelfNum2);
+        return rounded(B / D, shelfNum1, shelfNum2, flatNum1, flatNum2);
     }
+    return rounded(D / B, flatNum1, flatNum2, shelfNum1, shelfNum2);
 }
 
-void FilterSection::designBandPass(float f, float bandwidthHz) {
+SectionCoefficients bandPassDesign(float fs, float f, float bandwidthHz) {
+    const double T = std::tan(kPi * bandwidthHz / fs);
+    const double u = std::cos(kTwoPi * f / fs);
+    const double k = (T - 1.0) / (T + 1.0);
+    return rounded((1.0 + k) / 2.0, 0.0, -1.0, -u * (1.0 - k), -k);
+}
+
+SectionCoefficients bandStopDesign(float fs, float f, float width) {
+    const double T = std::tan(kPi * (static_cast<double>(f) / width) / fs);
+    const double u = std::cos(kTwoPi * f / fs);
+    const double k = (T - 1.0) / (T + 1.0);
+    return rounded((1.0 - k) / 2.0, -2.0 * u, 1.0, -u * (1.0 - k), -k);
+}
+
+} // namespace kel_dsp
+
+void SectionDesign::setPassThrough() {
+    type_ = PassThrough;
+    k_ = kel_dsp::passThroughDesign();
+}
+
+void SectionDesign::designPeak(float f, float gainDb, float width) {
+    f_ = f;
+    G_ = gainDb;
+    if (width > 0.0f && std::isfinite(width)) {
+        peakWidth_ = width;
+    }
+    type_ = Peak;
+    k_ = kel_dsp::peakDesign(fs_, f, gainDb, width);
+}
+
+void SectionDesign::designLowPass(float f, bool secondOrder) {
+    f_ = f;
+    type_ = secondOrder ? LowPass2 : LowPass1;
+    k_ = kel_dsp::lowPassDesign(fs_, f, secondOrder);
+}
+
+void SectionDesign::designHighPass(float f, bool secondOrder) {
+    f_ = f;
+    type_ = secondOrder ? HighPass2 : HighPass1;
+    k_ = kel_dsp::highPassDesign(fs_, f, secondOrder);
+}
+
+void SectionDesign::designLowShelf(float f, float gainDb, bool secondOrder) {
+    f_ = f;
+    G_ = gainDb;
+    type_ = secondOrder ? LowShelf2 : LowShelf1;
+    k_ = kel_dsp::lowShelfDesign(fs_, f, gainDb, secondOrder);
+}
+
+void SectionDesign::designHighShelf(float f, float gainDb, bool secondOrder) {
+    f_ = f;
+    G_ = gainDb;
+    type_ = secondOrder ? HighShelf2 : HighShelf1;
+    k_ = kel_dsp::highShelfDesign(fs_, f, gainDb, secondOrder);
+}
+
+void SectionDesign::designBandPass(float f, float bandwidthHz) {
     f_ = f;
     W_ = bandwidthHz;
-    const double T = std::tan(kPi * bandwidthHz / fs_);
-    const double u = std::cos(kTwoPi * f / fs_);
-    const double k = (T - 1.0) / (T + 1.0);
-    setCoefficients(BandPass, (1.0 + k) / 2.0, 0.0, -1.0, -u * (1.0 - k), -k);
+    type_ = BandPass;
+    k_ = kel_dsp::bandPassDesign(fs_, f, bandwidthHz);
 }
 
-void FilterSection::designBandStop(float f, float width) {
+void SectionDesign::designBandStop(float f, float width) {
     f_ = f;
     W_ = width;
-    const double T = std::tan(kPi * (static_cast<double>(f) / width) / fs_);
-    const double u = std::cos(kTwoPi * f / fs_);
-    const double k = (T - 1.0) / (T + 1.0);
-    setCoefficients(BandStop, (1.0 - k) / 2.0, -2.0 * u, 1.0, -u * (1.0 - k), -k);
+    type_ = BandStop;
+    k_ = kel_dsp::bandStopDesign(fs_, f, width);
 }
 
-void FilterSection::redesign() {
+void SectionDesign::redesign() {
     switch (type_) {
     case Peak:
         designPeak(f_, G_, peakWidth_);
@@ -179,23 +222,35 @@ void FilterSection::redesign() {
     }
 }
 
-void FilterSection::setType(std::uint32_t kind) {
+bool SectionDesign::setType(std::uint32_t kind) {
     if (kind > BandStop) {
-        return;
+        return false;
     }
     type_ = static_cast<int>(kind);
     redesign();
-    reset();
+    return true;
+}
+
+bool SectionDesign::setSampleRate(float rate) {
+    if (!(rate > 0.0f) || !std::isfinite(rate) || rate == fs_) {
+        return false;
+    }
+    fs_ = rate;
+    if (type_ != PassThrough) {
+        redesign();
+    }
+    return true;
+}
+
+void FilterSection::setType(std::uint32_t kind) {
+    if (SectionDesign::setType(kind)) {
+        reset();
+    }
 }
 
 void FilterSection::setSampleRate(float rate) {
-    if (!(rate > 0.0f) || !std::isfinite(rate) || rate == fs_) {
-        return;
-    }
-    fs_ = rate;
-    reset();
-    if (type_ != PassThrough) {
-        redesign();
+    if (SectionDesign::setSampleRate(rate)) {
+        reset();
     }
 }
 
@@ -206,7 +261,7 @@ void peakingCoefficients(float gainDb, float centreHz, float q, float sampleRate
     const double K2 = K * K;
     double b0, b1, b2, a1, a2;
     if (gainDb > 0.0f) {
-        const double V = decibelsToGain(gainDb);
+        const double V = designGain(gainDb);
         const double N = 1.0 + K / Q + K2;
         b0 = (1.0 + V * K / Q + K2) / N;
         b1 = 2.0 * (K2 - 1.0) / N;
@@ -214,7 +269,7 @@ void peakingCoefficients(float gainDb, float centreHz, float q, float sampleRate
         a1 = 2.0 * (K2 - 1.0) / N;
         a2 = (1.0 - K / Q + K2) / N;
     } else {
-        const double V = decibelsToGain(-gainDb);
+        const double V = designGain(-gainDb);
         const double N = 1.0 + V * K / Q + K2;
         b0 = (1.0 + K / Q + K2) / N;
         b1 = 2.0 * (K2 - 1.0) / N;

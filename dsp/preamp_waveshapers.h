@@ -1,5 +1,5 @@
 // The waveshapers of both preamp chains: polynomials held at constant values outside their input
-// range. Shared by each chain's one-channel code and its SSE2 and AVX2 kernels.
+// range. Shared by the chains' one-channel code and their SSE2 and AVX2 kernels.
 #pragma once
 
 #include <cmath>
@@ -34,6 +34,28 @@ constexpr HeldPolynomial kSecondStage{-1.876194887, -0.18074624f, 3.75,      0.9
 constexpr HeldPolynomial kThirdStage{-3.92348276, -0.5513311f, 3.85,      0.9999946f,
                                      0.1964888,   0.0041427,   0.0003329, 0.0007424};
 } // namespace crunch
+
+// The waveshaper's output for a float input, rounded to float: the held values outside the
+// limits, else `polynomial` of the input in double.
+template <class Polynomial>
+float held(float d, const HeldPolynomial& c, Polynomial polynomial) {
+    if (d < c.low) {
+        return c.lowOut;
+    }
+    if (d > c.high) {
+        return c.highOut;
+    }
+    return static_cast<float>(polynomial(static_cast<double>(d)));
+}
+// The cubic form and the quartic form.
+inline float heldCubic(float d, const HeldPolynomial& c) {
+    return held(d, c, [&c](double x) { return x * ((c.p2 * x - c.p3 * x * x) + c.p1); });
+}
+inline float heldQuartic(float d, const HeldPolynomial& c) {
+    return held(d, c, [&c](double x) {
+        return x * (((c.p4 * x * x * x + c.p3 * x * x) + c.p2 * x) + c.p1);
+    });
+}
 
 // The smallest float at or above x and the largest float at or below x. A float input passes a
 // waveshaper limit given as a decimal double exactly when it passes these.

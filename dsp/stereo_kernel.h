@@ -2,6 +2,10 @@
 // many lanes one instruction works on.
 #pragma once
 
+// A function compiled for AVX2 and FMA whatever the build's flags: the AVX2 kernels, which run only
+// where kernelRuns(StereoKernel::Avx2) says so.
+#define KEL_AVX2_FUNCTION __attribute__((target("avx2,fma")))
+
 namespace kel_dsp {
 
 enum class StereoKernel {
@@ -16,5 +20,14 @@ bool kernelRuns(StereoKernel kernel);
 
 // The fastest kernel that runs here, found once.
 StereoKernel fastestStereoKernel();
+
+// The buffers of a block for both channels in one loop (see stereo_run.h for what they may share).
+struct StereoBlock {
+    const float* inLeft;
+    const float* inRight;
+    float* outLeft;
+    float* outRight;
+    int n;
+};
 
 } // namespace kel_dsp

@@ -29,36 +29,48 @@ inline bool channelsRunJointly(const float* in0, const float* in1, const float* 
 
 } // namespace kel_dsp
 
-// Replaces outputs[c] with the processed inputs[c]; n ≤ 0 reads and writes nothing. Both channels
-// in one loop run with `kernel`; every kernel gives the same bits.
+namespace kel_dsp {
+
+// Both channels through `kernel` (one that does not run here is replaced by SSE2) when one loop
+// gives the sequential result, else channel 1 and then channel 0 by the one-channel calls;
+// `adding` adds the result to the outputs, else it replaces them. n ≤ 0 reads and writes nothing.
+// runPairSse2 and runPairAvx2 are each chain's kernels, declared with the chain.
 template <class Preamp>
-void runStereoReplacing(Preamp& left, Preamp& right, float* const* inputs, float* const* outputs,
-                        int n, kel_dsp::StereoKernel kernel = kel_dsp::fastestStereoKernel()) {
+void runStereo(bool adding, Preamp& left, Preamp& right, float* const* inputs,
+               float* const* outputs, int n, StereoKernel kernel) {
     if (n <= 0) {
         return;
     }
-    if (&left != &right &&
-        kel_dsp::channelsRunJointly(inputs[0], inputs[1], outputs[0], outputs[1], n)) {
-        Preamp::runPairReplacing(left, right, inputs[0], inputs[1], outputs[0], outputs[1], n,
-                                 kernel);
+    if (&left != &right && channelsRunJointly(inputs[0], inputs[1], outputs[0], outputs[1], n)) {
+        const StereoBlock block{inputs[0], inputs[1], outputs[0], outputs[1], n};
+        if (kernel == StereoKernel::Avx2 && kernelRuns(kernel)) {
+            runPairAvx2(left, right, block, adding);
+        } else {
+            runPairSse2(left, right, block, adding);
+        }
+        left.clearStatesIfNotFinite();
+        right.clearStatesIfNotFinite();
+    } else if (adding) {
+        right.runAdding(inputs[1], outputs[1], n);
+        left.runAdding(inputs[0], outputs[0], n);
     } else {
         right.runReplacing(inputs[1], outputs[1], n);
         left.runReplacing(inputs[0], outputs[0], n);
     }
 }
 
-// Adds the processed inputs[c] to outputs[c]; n ≤ 0 reads and writes nothing.
+} // namespace kel_dsp
+
+// Replaces outputs[c] with the processed inputs[c].
+template <class Preamp>
+void runStereoReplacing(Preamp& left, Preamp& right, float* const* inputs, float* const* outputs,
+                        int n, kel_dsp::StereoKernel kernel = kel_dsp::fastestStereoKernel()) {
+    kel_dsp::runStereo(false, left, right, inputs, outputs, n, kernel);
+}
+
+// Adds the processed inputs[c] to outputs[c].
 template <class Preamp>
 void runStereoAdding(Preamp& left, Preamp& right, float* const* inputs, float* const* outputs,
                      int n, kel_dsp::StereoKernel kernel = kel_dsp::fastestStereoKernel()) {
-    if (n <= 0) {
-        return;
-    }
-    if (&left != &right &&
-        kel_dsp::channelsRunJointly(inputs[0], inputs[1], outputs[0], outputs[1], n)) {
-        Preamp::runPairAdding(left, right, inputs[0], inputs[1], outputs[0], outputs[1], n, kernel);
-    } else {
-        right.runAdding(inputs[1], outputs[1], n);
-        left.runAdding(inputs[0], outputs[0], n);
-    }
+    kel_dsp::runStereo(true, left, right, inputs, outputs, n, kernel);
 }

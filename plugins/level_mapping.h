@@ -1,19 +1,14 @@
 // Mappings from integer settings to gains that both plug-ins share.
 #pragma once
 
-#include <cmath>
+#include "dsp/design_math.h"
 
 // A 0..100 setting spread over spanDb decibels from offsetDb, rounded to float.
 inline float settingDecibels(int setting, double spanDb, double offsetDb) {
     return static_cast<float>(static_cast<double>(setting) / 100.0 * spanDb + offsetDb);
 }
 
-// 10^(dB / 20) rounded to float, the factor a dB value stands for.
-inline float decibelFactor(float decibels) {
-    return static_cast<float>(std::pow(10.0, static_cast<double>(decibels) / 20.0));
-}
-
 // Output 0..100 to the output factor: -40 dB to +20 dB in steps of 0.6 dB (0.01 to 10).
 inline float outputLevel(int output) {
-    return decibelFactor(settingDecibels(output, 60.0, -40.0));
+    return kel_dsp::decibelsToGain(settingDecibels(output, 60.0, -40.0));
 }

@@ -6,7 +6,7 @@ CleanModel::Settings CleanModel::deriveSettings(int gain, int bright, int output
     const float gainDb = settingDecibels(gain, 60.0, -40.0);
     Settings settings;
     settings.level = outputLevel(output);
-    settings.drive = 5.0f * decibelFactor(gainDb);
+    settings.drive = 5.0f * kel_dsp::decibelsToGain(gainDb);
     settings.bright = static_cast<float>(bright);
     return settings;
 }

@@ -2,19 +2,11 @@
 
 #include "plugins/level_mapping.h"
 
-namespace {
-// The fixed parts of the crunch voicing.
-constexpr float kInputGain = 1.0f;
-constexpr float kStageGain = 18.0f;      // inverting gain in front of the third waveshaper
-constexpr float kMidFrequency = 2000.0f; // Hz, centre of the Mid Boost bell
-constexpr float kMidQ = 0.2f;            // a bell several octaves wide
-} // namespace
-
 CrunchModel::Settings CrunchModel::deriveSettings(int gain, int midBoost, int output) {
     const float gainDb = settingDecibels(gain, 30.0, 0.0);
     Settings settings;
     settings.level = outputLevel(output);
-    settings.drive = 7.0f * decibelFactor(gainDb);
+    settings.drive = 7.0f * kel_dsp::decibelsToGain(gainDb);
     settings.mid = static_cast<float>(midBoost);
     return settings;
 }

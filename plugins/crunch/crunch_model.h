@@ -14,6 +14,12 @@ struct CrunchModel {
         float level; // 0.01 to 10, output factor
     };
 
+    // The fixed parts of the crunch voicing.
+    static constexpr float kInputGain = 1.0f;
+    static constexpr float kStageGain = 18.0f;      // inverting gain in front of the third shaper
+    static constexpr float kMidFrequency = 2000.0f; // Hz, centre of the Mid Boost bell
+    static constexpr float kMidQ = 0.2f;            // a bell several octaves wide
+
     // Gain spans 0 to +30 dB above a drive of 7; Output spans -40 to +20 dB.
     static Settings deriveSettings(int gain, int midBoost, int output);
     static void configure(CrunchPreamp& preamp, const Settings& settings);

@@ -7,6 +7,7 @@
 #include "dsp/clean_preamp.h"
 #include "dsp/crunch_preamp.h"
 #include "dsp/stereo_run.h"
+#include "plugins/crunch/crunch_model.h"
 #include "tests/dsp/reference_chains.h"
 #include "tests/dsp/test_support.h"
 
@@ -40,14 +41,15 @@ struct CleanSettings {
     }
 };
 
+// By default the crunch voicing's fixed parts, as the plug-in's model sets them.
 struct CrunchSettings {
     float drive = 39.364f;
     float level = 1.0f;
     float mid = 8.0f;
-    float inputGain = 1.0f;
-    float stageGain = 18.0f;
-    float midFrequency = 2000.0f;
-    float midQ = 0.2f;
+    float inputGain = CrunchModel::kInputGain;
+    float stageGain = CrunchModel::kStageGain;
+    float midFrequency = CrunchModel::kMidFrequency;
+    float midQ = CrunchModel::kMidQ;
 
     // Mostly the effect's settings; sometimes others, so that the third waveshaper's upper
     // limit (out of reach of a stage gain of 18) is crossed too; now and then a vanishing drive,
@@ -127,15 +129,8 @@ std::vector<float> replacingReference(Reference& r, const std::vector<float>& x)
     return y;
 }
 
-template <class Preamp>
-void runStereo(bool adding, Preamp& left, Preamp& right, float* const* in, float* const* out, int n,
-               kel_dsp::StereoKernel kernel) {
-    if (adding) {
-        runStereoAdding(left, right, in, out, n, kernel);
-    } else {
-        runStereoReplacing(left, right, in, out, n, kernel);
-    }
-}
+// The stereo entry, adding or replacing.
+using kel_dsp::runStereo;
 
 // A chain with one of the stereo entry's kernels, for the typed tests of the stereo entry.
 template <class P, kel_dsp::StereoKernel K>

@@ -340,7 +340,8 @@ std::vector<SectionCoefficients> everySection(float rate) {
         section.designHighShelf(2000.0f, static_cast<float>(setting), true);
         sections.push_back(section.coefficients());
         SectionCoefficients bell;
-        peakingCoefficients(static_cast<float>(setting), 2000.0f, 0.2f, rate, bell);
+        peakingCoefficients(static_cast<float>(setting), CrunchModel::kMidFrequency,
+                            CrunchModel::kMidQ, rate, bell);
         sections.push_back(bell);
     }
     sections.push_back(CrunchPreamp::toneCoefficients(rate));

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "plugins/clean/clean_model.h"
 #include "tests/dsp/chain_support.h"
 
 using namespace test_support;
@@ -15,10 +16,10 @@ using namespace chain_support;
 
 namespace {
 
-// Program 0 of the HN-6: Gain 50, Bright 5, Output 69.
-const float kDefaultDrive =
-    5.0f * static_cast<float>(std::pow(10.0, static_cast<double>(-10.0f) / 20.0));
-const float kDefaultLevel = static_cast<float>(std::pow(10.0, static_cast<double>(1.4f) / 20.0));
+// Program 0 of the HN-6 as the effect hands it over: Gain 50, Bright 5, Output 69.
+const CleanModel::Settings kDefaultProgram = CleanModel::deriveSettings(50, 5, 69);
+const float kDefaultDrive = kDefaultProgram.drive;
+const float kDefaultLevel = kDefaultProgram.level;
 
 CleanPreamp configured(float drive, float level, float bright, float rate) {
     return make<CleanPreamp>(CleanSettings{drive, level, bright}, rate);

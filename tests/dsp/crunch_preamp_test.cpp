@@ -15,7 +15,8 @@ using namespace chain_support;
 
 namespace {
 
-// The settings the effect hands over (input gain 1, stage gain 18, bell at 2 kHz with Q 0.2).
+// The settings the effect hands over: the model's fixed voicing (input gain 1, stage gain 18, bell
+// at 2 kHz with Q 0.2) with these.
 CrunchSettings effect(float drive, float mid, float level) {
     CrunchSettings s;
     s.drive = drive;
@@ -196,8 +197,8 @@ TEST(CrunchPreamp, IgnoresSettingsItCannotRunWith) {
     p.setMidGain(nan);
     p.setMidGain(-inf);
     EXPECT_EQ(p.sampleRate(), 44100.0f);
-    EXPECT_EQ(p.midFrequency(), 2000.0f);
-    EXPECT_EQ(p.midQ(), 0.2f);
+    EXPECT_EQ(p.midFrequency(), CrunchModel::kMidFrequency);
+    EXPECT_EQ(p.midQ(), CrunchModel::kMidQ);
     EXPECT_EQ(p.midGain(), 8.0f);
     const std::vector<float> x = sine(500.0, 44100.0, 0.7, 1000);
     EXPECT_EQ(firstDifference(replacing(p, x), replacing(copy, x)), -1);

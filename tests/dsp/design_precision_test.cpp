@@ -10,7 +10,10 @@
 #include <gtest/gtest.h>
 
 #include "dsp/crunch_preamp.h"
+#include "dsp/design_math.h"
 #include "dsp/filter_section.h"
+#include "plugins/crunch/crunch_model.h"
+#include "tests/dsp/reference_chains.h"
 #include "tests/dsp/test_support.h"
 
 namespace {
@@ -95,7 +98,7 @@ std::vector<SectionCoefficients> designedCoefficients() {
         }
         for (float gain : {0.0f, 8.0f, 15.0f}) {
             SectionCoefficients k;
-            peakingCoefficients(gain, 2000.0f, 0.2f, rate, k);
+            peakingCoefficients(gain, CrunchModel::kMidFrequency, CrunchModel::kMidQ, rate, k);
             list.push_back(k);
         }
         SectionCoefficients k;
@@ -118,6 +121,68 @@ TEST(Designs, HitTheCorrectlyRoundedCoefficients) {
             EXPECT_EQ(test_support::bitsOf(got[j]), test_support::bitsOf(kExpected[i].k[j]))
                 << kExpected[i].name << " coefficient " << j << ": " << got[j] << " instead of "
                 << kExpected[i].k[j];
+        }
+    }
+}
+
+TEST(Decibels, TheConversionAndTheDesignsGainAreCorrectlyRounded) {
+    // 10^(dB / 20) computed to 60 digits and rounded to float. The designs take the gain of
+    // dB / 20 rounded to float first (10^(0.3000000119…) for 6 dB): at most decibel values the two
+    // differ in the last bit, and each is part of the sound, the first in the plug-ins' drive and
+    // level (tests/shell), the second in the shelf and the bell.
+    struct Case {
+        double decibels;
+        float gain;       // decibelsToGain
+        float designGain; // designGain
+    };
+    const Case cases[] = {
+        {5.0, 0x1.c73d52p+0f, 0x1.c73d52p+0f},
+        {6.0, 0x1.fec982p+0f, 0x1.fec984p+0f},
+        {9.0, 0x1.68c0c6p+1f, 0x1.68c0c4p+1f},
+        {11.0, 0x1.c6294p+1f, 0x1.c62942p+1f},
+        {12.0, 0x1.fd93c2p+1f, 0x1.fd93c4p+1f},
+        {13.0, 0x1.1de0a4p+2f, 0x1.1de0a2p+2f},
+        {-39.400001525878906, 0x1.5f1d8ap-7f, 0x1.5f1d8cp-7f}, // the Output setting 1
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(test_support::bitsOf(kel_dsp::decibelsToGain(c.decibels)),
+                  test_support::bitsOf(c.gain))
+            << c.decibels;
+        EXPECT_EQ(test_support::bitsOf(
+                      static_cast<float>(kel_dsp::designGain(static_cast<float>(c.decibels)))),
+                  test_support::bitsOf(c.designGain))
+            << c.decibels;
+    }
+}
+
+TEST(Decibels, TheShelfAndTheBellTakeTheDesignsGain) {
+    // Against the transcription of the designs, at the settings where the two roundings differ.
+    for (float rate : {44100.0f, 96000.0f}) {
+        for (float gain : {6.0f, 9.0f, 11.0f, 12.0f, 13.0f, -6.0f}) {
+            FilterSection shelf;
+            shelf.setSampleRate(rate);
+            shelf.designHighShelf(2000.0f, gain, true);
+            SectionCoefficients bell;
+            peakingCoefficients(gain, CrunchModel::kMidFrequency, CrunchModel::kMidQ, rate, bell);
+            const reference::Coefficients expectedShelf =
+                reference::secondOrderHighShelf(2000.0f, gain, rate);
+            const reference::Coefficients expectedBell =
+                reference::peaking(gain, CrunchModel::kMidFrequency, CrunchModel::kMidQ, rate);
+            const SectionCoefficients& k = shelf.coefficients();
+            const float got[2][5] = {{k.g, k.c1, k.c2, k.a1, k.a2},
+                                     {bell.g, bell.c1, bell.c2, bell.a1, bell.a2}};
+            const float expected[2][5] = {{expectedShelf.g, expectedShelf.c1, expectedShelf.c2,
+                                           expectedShelf.a1, expectedShelf.a2},
+                                          {expectedBell.g, expectedBell.c1, expectedBell.c2,
+                                           expectedBell.a1, expectedBell.a2}};
+            for (int design = 0; design < 2; ++design) {
+                for (int j = 0; j < 5; ++j) {
+                    EXPECT_EQ(test_support::bitsOf(got[design][j]),
+                              test_support::bitsOf(expected[design][j]))
+                        << (design == 0 ? "shelf " : "bell ") << gain << " dB at " << rate
+                        << ", coefficient " << j;
+                }
+            }
         }
     }
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/dsp/reference_chains.h"
 #include "tests/dsp/test_support.h"
 
 using namespace test_support;
@@ -363,5 +364,43 @@ TEST(StandaloneDesigns, PeakingBoostsAndCutsAroundTheCentre) {
                 << G << " dB at " << f << " Hz";
         }
         EXPECT_NEAR(decibels(std::abs(responseOf(k, f0, fs))), G, 1e-3);
+    }
+}
+
+TEST(SectionState, RunsBlocksAsSampleBySampleAndKeepsItsArithmetics) {
+    // The state of a section against the transcription of the two arithmetics the chains use,
+    // over designs of every kind of coefficient set, with loud, quiet, subnormal and extreme input.
+    Random rng(7);
+    std::vector<float> x = mixedSignal(rng, 4000);
+    x[1234] = std::numeric_limits<float>::infinity();
+    struct Design {
+        const char* name;
+        SectionCoefficients k;
+    };
+    SectionCoefficients highPass, bell;
+    highPassCoefficients(100.0f, kRate, highPass);
+    peakingCoefficients(8.0f, 2000.0f, 0.2f, kRate, bell);
+    const Design designs[] = {
+        {"Butterworth high-pass", kel_dsp::highPassDesign(kRate, 40.0f, true)},
+        {"high shelf", kel_dsp::highShelfDesign(kRate, 2000.0f, 12.0f, true)},
+        {"unnormalised high-pass", highPass},
+        {"bell", bell},
+    };
+    for (const Design& d : designs) {
+        const reference::Coefficients k{d.k.g, d.k.c1, d.k.c2, d.k.a1, d.k.a2};
+        reference::Section flushed{k};
+        reference::InlineSection unflushed{k};
+        SectionState a, b;
+        std::vector<float> block = x;
+        a.run(d.k, block.data(), block.data(), static_cast<int>(block.size())); // in place
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            ASSERT_TRUE(sameSample(block[i], flushed.process(x[i]))) << d.name << " " << i;
+            const float input = static_cast<float>(static_cast<double>(d.k.g) * x[i]);
+            ASSERT_TRUE(sameSample(b.processUnflushed(d.k, x[i]), unflushed.process(input)))
+                << d.name << " " << i;
+        }
+        EXPECT_FALSE(a.finite()) << d.name; // the infinite sample left its mark
+        a.reset();
+        EXPECT_TRUE(a.finite());
     }
 }

@@ -106,6 +106,26 @@ TEST(ParameterMapping, EndsOfTheRanges) {
     EXPECT_EQ(CrunchModel::deriveSettings(0, 12, 0).mid, 12.0f);
 }
 
+TEST(ParameterMapping, GainsAreTheCorrectlyRoundedPowersOfTheSettingsDecibels) {
+    // 10^(dB / 20) to 60 digits, rounded to float, for settings where rounding dB / 20 to float
+    // first (as the filter designs do) would give the neighbouring float: the sound takes the
+    // plain conversion here.
+    struct Case {
+        const char* what;
+        float value;
+        float expected;
+    };
+    const Case cases[] = {
+        {"HN-6 Output 1", CleanModel::deriveSettings(50, 5, 1).level, 0x1.5f1d8ap-7f},
+        {"HN-6 Gain 1", CleanModel::deriveSettings(1, 5, 70).drive, 0x1.b6e4ecp-5f},
+        {"KR-6 Gain 20", CrunchModel::deriveSettings(20, 8, 66).drive, 0x1.bef052p+3f},
+        {"KR-6 Output 69", CrunchModel::deriveSettings(50, 8, 69).level, 0x1.2cc616p+0f},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.value, c.expected) << c.what;
+    }
+}
+
 TEST(ParameterMapping, OutputStepsAreSixTenthsOfADecibel) {
     for (int output = 1; output <= 100; ++output) {
         const double step = 20.0 * std::log10(static_cast<double>(outputLevel(output)) /
