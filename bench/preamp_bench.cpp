@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -189,7 +190,8 @@ void runPlain(Chain& left, Chain& right, float* const* inputs, float* const* out
 }
 
 template <class Preamp>
-void runBlocks(benchmark::State& state, Signal kind, bool updates, Run run = Run::Fastest) {
+void runBlocks(benchmark::State& state, Signal kind, bool updates, Run run = Run::Fastest,
+               bool adding = false) {
     const int block = static_cast<int>(state.range(0));
     if (run == Run::Avx2 && !kel_dsp::kernelRuns(StereoKernel::Avx2)) {
         state.SkipWithError("this processor or system does not run the AVX2 kernel");
@@ -221,7 +223,7 @@ void runBlocks(benchmark::State& state, Signal kind, bool updates, Run run = Run
         case Run::Fastest:
         case Run::Sse2:
         case Run::Avx2:
-            runStereoReplacing(left, right, inputs, outputs, block, kernel);
+            kel_dsp::runStereo(adding, left, right, inputs, outputs, block, kernel);
             break;
         case Run::OneChannel:
             right.runReplacing(inputs[1], outputs[1], block);
@@ -243,82 +245,53 @@ void runBlocks(benchmark::State& state, Signal kind, bool updates, Run run = Run
     clock.report(state, block);
 }
 
+// The cases of a chain: the plain chain, the one-channel calls and each kernel on the loud signal
+// side by side, and with the fastest kernel here the other signals, settings changing before
+// every block, and the adding call.
 template <class Preamp>
-void BM_Loud(benchmark::State& s) {
-    runBlocks<Preamp>(s, Signal::Loud, false, Run::Sse2);
-}
-template <class Preamp>
-void BM_LoudAvx2(benchmark::State& s) {
-    runBlocks<Preamp>(s, Signal::Loud, false, Run::Avx2);
-}
-template <class Preamp>
-void BM_LoudOneChannel(benchmark::State& s) {
-    runBlocks<Preamp>(s, Signal::Loud, false, Run::OneChannel);
-}
-template <class Preamp>
-void BM_LoudPlain(benchmark::State& s) {
-    runBlocks<Preamp>(s, Signal::Loud, false, Run::Plain);
-}
-template <class Preamp>
-void BM_Silence(benchmark::State& s) {
-    runBlocks<Preamp>(s, Signal::Silence, false);
-}
-template <class Preamp>
-void BM_Decay(benchmark::State& s) {
-    runBlocks<Preamp>(s, Signal::Decay, false);
-}
-template <class Preamp>
-void BM_Subnormal(benchmark::State& s) {
-    runBlocks<Preamp>(s, Signal::Subnormal, false);
-}
-template <class Preamp>
-void BM_LoudWithUpdate(benchmark::State& s) {
-    runBlocks<Preamp>(s, Signal::Loud, true);
-}
-
-// Adding variant, loud signal.
-template <class Preamp>
-void BM_LoudAdding(benchmark::State& state) {
-    const int block = static_cast<int>(state.range(0));
-    Preamp left, right;
-    configure(left, 0);
-    configure(right, 1);
-    std::vector<float> in0 = makeSignal(Signal::Loud, 0), in1 = makeSignal(Signal::Loud, 1);
-    std::vector<float> out0(static_cast<std::size_t>(block)), out1(out0.size());
-    std::size_t position = 0;
-    const FrameClock clock;
-    for (auto _ : state) {
-        float* inputs[2] = {in0.data() + position, in1.data() + position};
-        float* outputs[2] = {out0.data(), out1.data()};
-        runStereoAdding(left, right, inputs, outputs, block);
-        benchmark::ClobberMemory();
-        position += static_cast<std::size_t>(block);
-        if (position + static_cast<std::size_t>(block) > kSignalLength) {
-            position = 0;
+void registerBenchmarks(const std::string& chain) {
+    struct Case {
+        const char* name;
+        Signal signal;
+        bool updates;
+        Run run;
+        bool adding;
+        bool block64;
+    };
+    const Case cases[] = {
+        {"LoudPlain", Signal::Loud, false, Run::Plain, false, true},
+        {"LoudOneChannel", Signal::Loud, false, Run::OneChannel, false, true},
+        {"Loud", Signal::Loud, false, Run::Sse2, false, true},
+        {"LoudAvx2", Signal::Loud, false, Run::Avx2, false, true},
+        {"Silence", Signal::Silence, false, Run::Fastest, false, true},
+        {"Decay", Signal::Decay, false, Run::Fastest, false, true},
+        {"Subnormal", Signal::Subnormal, false, Run::Fastest, false, false},
+        {"LoudWithUpdate", Signal::Loud, true, Run::Fastest, false, true},
+        {"LoudAdding", Signal::Loud, false, Run::Fastest, true, false},
+    };
+    for (const Case& c : cases) {
+        const std::string name = std::string("BM_") + c.name + "<" + chain + ">";
+        benchmark::internal::Benchmark* b =
+            benchmark::RegisterBenchmark(name.c_str(), [c](benchmark::State& state) {
+                runBlocks<Preamp>(state, c.signal, c.updates, c.run, c.adding);
+            });
+        if (c.block64) {
+            b->Arg(64);
         }
+        b->Arg(512);
     }
-    clock.report(state, block);
 }
 
 } // namespace
 
-BENCHMARK(BM_LoudPlain<CleanPreamp>)->Arg(64)->Arg(512);
-BENCHMARK(BM_LoudOneChannel<CleanPreamp>)->Arg(64)->Arg(512);
-BENCHMARK(BM_Loud<CleanPreamp>)->Arg(64)->Arg(512);
-BENCHMARK(BM_LoudAvx2<CleanPreamp>)->Arg(64)->Arg(512);
-BENCHMARK(BM_Silence<CleanPreamp>)->Arg(64)->Arg(512);
-BENCHMARK(BM_Decay<CleanPreamp>)->Arg(64)->Arg(512);
-BENCHMARK(BM_Subnormal<CleanPreamp>)->Arg(512);
-BENCHMARK(BM_LoudWithUpdate<CleanPreamp>)->Arg(64)->Arg(512);
-BENCHMARK(BM_LoudAdding<CleanPreamp>)->Arg(512);
-BENCHMARK(BM_LoudPlain<CrunchPreamp>)->Arg(64)->Arg(512);
-BENCHMARK(BM_LoudOneChannel<CrunchPreamp>)->Arg(64)->Arg(512);
-BENCHMARK(BM_Loud<CrunchPreamp>)->Arg(64)->Arg(512);
-BENCHMARK(BM_LoudAvx2<CrunchPreamp>)->Arg(64)->Arg(512);
-BENCHMARK(BM_Silence<CrunchPreamp>)->Arg(64)->Arg(512);
-BENCHMARK(BM_Decay<CrunchPreamp>)->Arg(64)->Arg(512);
-BENCHMARK(BM_Subnormal<CrunchPreamp>)->Arg(512);
-BENCHMARK(BM_LoudWithUpdate<CrunchPreamp>)->Arg(64)->Arg(512);
-BENCHMARK(BM_LoudAdding<CrunchPreamp>)->Arg(512);
-
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    registerBenchmarks<CleanPreamp>("CleanPreamp");
+    registerBenchmarks<CrunchPreamp>("CrunchPreamp");
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
