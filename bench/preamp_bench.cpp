@@ -23,6 +23,10 @@
 #include "plugins/crunch/crunch_model.h"
 #include "tests/dsp/reference_chains.h"
 
+using namespace kel::dsp;
+using namespace kel::clean;
+using namespace kel::crunch;
+
 namespace {
 
 constexpr double kRate = 44100.0;
@@ -143,7 +147,7 @@ void update(CrunchPreamp& p, int tone) {
 // after the other, or the plain chain.
 enum class Run { Fastest, Sse2, Avx2, OneChannel, Plain };
 
-using kel_dsp::StereoKernel;
+using kel::dsp::StereoKernel;
 
 void configure(reference::CleanChain& r, int channel) {
     const CleanModel::Settings settings = channelSettings<CleanModel>(channel);
@@ -193,11 +197,11 @@ template <class Preamp>
 void runBlocks(benchmark::State& state, Signal kind, bool updates, Run run = Run::Fastest,
                bool adding = false) {
     const int block = static_cast<int>(state.range(0));
-    if (run == Run::Avx2 && !kel_dsp::kernelRuns(StereoKernel::Avx2)) {
+    if (run == Run::Avx2 && !kel::dsp::kernelRuns(StereoKernel::Avx2)) {
         state.SkipWithError("this processor or system does not run the AVX2 kernel");
         return;
     }
-    const StereoKernel kernel = run == Run::Fastest ? kel_dsp::fastestStereoKernel()
+    const StereoKernel kernel = run == Run::Fastest ? kel::dsp::fastestStereoKernel()
                                 : run == Run::Avx2  ? StereoKernel::Avx2
                                                     : StereoKernel::Sse2;
     Preamp left, right;
@@ -223,7 +227,7 @@ void runBlocks(benchmark::State& state, Signal kind, bool updates, Run run = Run
         case Run::Fastest:
         case Run::Sse2:
         case Run::Avx2:
-            kel_dsp::runStereo(adding, left, right, inputs, outputs, block, kernel);
+            kel::dsp::runStereo(adding, left, right, inputs, outputs, block, kernel);
             break;
         case Run::OneChannel:
             right.runReplacing(inputs[1], outputs[1], block);

@@ -16,6 +16,8 @@
 #include "dsp/filter_section.h"
 #include "dsp/preamp_waveshapers.h"
 
+namespace kel::dsp {
+
 #if defined(__GNUC__)
 #define KEL_PAIR_INLINE inline __attribute__((always_inline))
 #define KEL_LAMBDA_INLINE __attribute__((always_inline))
@@ -57,7 +59,7 @@
         }                                                                                          \
     }
 
-namespace kel_dsp::pair {
+namespace pair {
 
 using F2 = __m128;
 using D2 = __m128d;
@@ -160,4 +162,6 @@ inline PolynomialLanes polynomial(const HeldPolynomial& p) {
     return {both(limits.lowF), both(limits.highF), both(p.p1), both(p.p2), both(p.p3), both(p.p4)};
 }
 
-} // namespace kel_dsp::pair
+} // namespace pair
+
+} // namespace kel::dsp

@@ -7,6 +7,8 @@
 #include "dsp/design_math.h"
 #include "dsp/preamp_waveshapers.h"
 
+namespace kel::dsp {
+
 namespace {
 
 constexpr float kShelfFrequency = 2000.0f;
@@ -22,10 +24,10 @@ CleanPreamp::CleanPreamp() {
 }
 
 void CleanPreamp::design() {
-    k_[InputHighPass] = kel_dsp::highPassDesign(fs_, kInputCorner, true);
-    k_[InterStageHighPass] = kel_dsp::highPassDesign(fs_, kInterStageCorner, true);
-    k_[BrightShelf] = kel_dsp::highShelfDesign(fs_, kShelfFrequency, bright_, true);
-    k_[OutputHighPass] = kel_dsp::highPassDesign(fs_, kOutputCorner, true);
+    k_[InputHighPass] = highPassDesign(fs_, kInputCorner, true);
+    k_[InterStageHighPass] = highPassDesign(fs_, kInterStageCorner, true);
+    k_[BrightShelf] = highShelfDesign(fs_, kShelfFrequency, bright_, true);
+    k_[OutputHighPass] = highPassDesign(fs_, kOutputCorner, true);
 }
 
 void CleanPreamp::setBright(float x) {
@@ -33,11 +35,11 @@ void CleanPreamp::setBright(float x) {
         return;
     }
     bright_ = x;
-    k_[BrightShelf] = kel_dsp::highShelfDesign(fs_, kShelfFrequency, x, true);
+    k_[BrightShelf] = highShelfDesign(fs_, kShelfFrequency, x, true);
 }
 
 void CleanPreamp::setSampleRate(float rate) {
-    if (!(rate > kMinimumSampleRate) || !(rate <= kel_dsp::kMaximumSampleRate) || rate == fs_) {
+    if (!(rate > kMinimumSampleRate) || !(rate <= kMaximumSampleRate) || rate == fs_) {
         return;
     }
     fs_ = rate;
@@ -48,10 +50,10 @@ void CleanPreamp::setSampleRate(float rate) {
 }
 
 float CleanPreamp::firstStage(float d) {
-    return kel_dsp::heldCubic(d, kel_dsp::clean::kFirstStage);
+    return heldCubic(d, clean::kFirstStage);
 }
 float CleanPreamp::secondStage(float d) {
-    return kel_dsp::heldCubic(d, kel_dsp::clean::kSecondStage);
+    return heldCubic(d, clean::kSecondStage);
 }
 
 float CleanPreamp::processSample(float x) {
@@ -68,7 +70,7 @@ float CleanPreamp::processSample(float x) {
 
 namespace {
 
-using namespace kel_dsp::pair;
+using namespace pair;
 
 // The input high-pass (c1 = −2, c2 = 1) keeps only a between its two parts: t3 = a, and t1 = −2·a
 // is formed in float for its unbounded input (a is normal or +0, so the product meets no subnormal
@@ -79,7 +81,7 @@ KEL_PAIR_INLINE D2 stepHighPass(SectionLanes& s, F2 a) {
 
 } // namespace
 
-KEL_REALIGN_STACK void runPairSse2(CleanPreamp& l, CleanPreamp& r, const kel_dsp::StereoBlock& b,
+KEL_REALIGN_STACK void runPairSse2(CleanPreamp& l, CleanPreamp& r, const StereoBlock& b,
                                    bool adding) {
     assert(l.coefficients(CleanPreamp::OutputHighPass).c1 == -2.0f &&
            r.coefficients(CleanPreamp::InputHighPass).c2 == 1.0f);
@@ -87,8 +89,8 @@ KEL_REALIGN_STACK void runPairSse2(CleanPreamp& l, CleanPreamp& r, const kel_dsp
     SectionLanes interStageHighPass = section(l, r, CleanPreamp::InterStageHighPass);
     SectionLanes brightShelf = section(l, r, CleanPreamp::BrightShelf);
     SectionLanes outputHighPass = section(l, r, CleanPreamp::OutputHighPass);
-    const PolynomialLanes first = polynomial(kel_dsp::clean::kFirstStage);
-    const PolynomialLanes second = polynomial(kel_dsp::clean::kSecondStage);
+    const PolynomialLanes first = polynomial(clean::kFirstStage);
+    const PolynomialLanes second = polynomial(clean::kSecondStage);
     const D2 negatedDrive = both(-l.drive(), -r.drive()); // (−y3)·drive = y3·(−drive), bit for bit
     const D2 level = both(l.level(), r.level());
 
@@ -154,3 +156,5 @@ KEL_REALIGN_STACK void runPairSse2(CleanPreamp& l, CleanPreamp& r, const kel_dsp
     keep(brightShelf, l, r, CleanPreamp::BrightShelf);
     keep(outputHighPass, l, r, CleanPreamp::OutputHighPass);
 }
+
+} // namespace kel::dsp

@@ -9,7 +9,9 @@
 #include "dsp/preamp_channel.h"
 #include "dsp/stereo_kernel.h"
 
-class CleanPreamp : public kel_dsp::PreampChannel<CleanPreamp, 4> {
+namespace kel::dsp {
+
+class CleanPreamp : public PreampChannel<CleanPreamp, 4> {
 public:
     // The filter sections, in the order of their states.
     enum Section {
@@ -49,7 +51,8 @@ private:
 };
 
 // Both channels in one loop with each kernel (dsp/stereo_run.h chooses and checks the buffers).
-void runPairSse2(CleanPreamp& left, CleanPreamp& right, const kel_dsp::StereoBlock& block,
-                 bool adding);
-KEL_AVX2_FUNCTION void runPairAvx2(CleanPreamp& left, CleanPreamp& right,
-                                   const kel_dsp::StereoBlock& block, bool adding);
+void runPairSse2(CleanPreamp& left, CleanPreamp& right, const StereoBlock& block, bool adding);
+KEL_AVX2_FUNCTION void runPairAvx2(CleanPreamp& left, CleanPreamp& right, const StereoBlock& block,
+                                   bool adding);
+
+} // namespace kel::dsp

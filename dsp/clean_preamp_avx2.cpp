@@ -4,10 +4,12 @@
 #include "dsp/clean_preamp.h"
 #include "dsp/wide_lanes.h"
 
-KEL_AVX2_FUNCTION void runPairAvx2(CleanPreamp& l, CleanPreamp& r, const kel_dsp::StereoBlock& b,
+namespace kel::dsp {
+
+KEL_AVX2_FUNCTION void runPairAvx2(CleanPreamp& l, CleanPreamp& r, const StereoBlock& b,
                                    bool adding) {
-    using namespace kel_dsp::wide;
-    namespace pair = kel_dsp::pair;
+    using namespace wide;
+    namespace pair = pair;
     // Software pipelined as the SSE2 kernel, with two stages of both channels in each register.
     // A register's two stages go through one instruction stream, so a pass can only start on it
     // when both of its inputs are there: the way round the registers (front sections, waveshapers,
@@ -27,8 +29,7 @@ KEL_AVX2_FUNCTION void runPairAvx2(CleanPreamp& l, CleanPreamp& r, const kel_dsp
         sections(l, r, CleanPreamp::InterStageHighPass, CleanPreamp::OutputHighPass);
     assert(l.coefficients(CleanPreamp::InterStageHighPass).c1 == -2.0f &&
            r.coefficients(CleanPreamp::OutputHighPass).c2 == 1.0f);
-    const PolynomialLanes shapers =
-        polynomials(kel_dsp::clean::kFirstStage, kel_dsp::clean::kSecondStage);
+    const PolynomialLanes shapers = polynomials(clean::kFirstStage, clean::kSecondStage);
     // The first waveshaper takes y1 as it is (1·y1 is exact), the second (−y3)·drive rounded.
     const D4 shaperGain = lanes(1.0, 1.0, -l.drive(), -r.drive());
     const D2 level = pair::both(l.level(), r.level());
@@ -65,3 +66,5 @@ KEL_AVX2_FUNCTION void runPairAvx2(CleanPreamp& l, CleanPreamp& r, const kel_dsp
     keep(front, l, r, CleanPreamp::InputHighPass, CleanPreamp::BrightShelf);
     keep(back, l, r, CleanPreamp::InterStageHighPass, CleanPreamp::OutputHighPass);
 }
+
+} // namespace kel::dsp

@@ -7,8 +7,9 @@
 #include "dsp/design_math.h"
 #include "dsp/preamp_waveshapers.h"
 
-using kel_dsp::flushTiny;
-using kel_dsp::crunch::kSilenceInput;
+namespace kel::dsp {
+
+using crunch::kSilenceInput;
 
 namespace {
 
@@ -36,7 +37,7 @@ SectionCoefficients CrunchPreamp::toneCoefficients(float sampleRate) {
     k.a1 = static_cast<float>(-320.0 * (1250.0 * B2 - 257212231.0) / secondOrderDenominator);
     k.a2 = static_cast<float>((200000.0 * B2 - 1340009877.0 * B + 41153956960.0) /
                               secondOrderDenominator);
-    kel_dsp::keepPolesInside(k.a1, k.a2);
+    keepPolesInside(k.a1, k.a2);
     return k;
 }
 
@@ -80,7 +81,7 @@ void CrunchPreamp::setMidQ(float x) {
 void CrunchPreamp::setSampleRate(float rate) {
     const float highest = std::max(midFrequency_, kOutputHighPassFrequency);
     if (!std::isfinite(rate) || !(static_cast<double>(rate) > 2.0 * highest) ||
-        rate > kel_dsp::kMaximumSampleRate || rate == fs_) {
+        rate > kMaximumSampleRate || rate == fs_) {
         return;
     }
     fs_ = rate;
@@ -88,13 +89,13 @@ void CrunchPreamp::setSampleRate(float rate) {
 }
 
 float CrunchPreamp::firstStage(float d) {
-    return kel_dsp::heldCubic(d, kel_dsp::crunch::kFirstStage);
+    return heldCubic(d, crunch::kFirstStage);
 }
 float CrunchPreamp::secondStage(float d) {
-    return kel_dsp::heldCubic(d, kel_dsp::crunch::kSecondStage);
+    return heldCubic(d, crunch::kSecondStage);
 }
 float CrunchPreamp::thirdStage(float d) {
-    return kel_dsp::heldQuartic(d, kel_dsp::crunch::kThirdStage);
+    return heldQuartic(d, crunch::kThirdStage);
 }
 
 float CrunchPreamp::processSample(float x) {
@@ -116,19 +117,19 @@ float CrunchPreamp::processSample(float x) {
 
 namespace {
 
-using namespace kel_dsp::pair;
+using namespace pair;
 
 } // namespace
 
-KEL_REALIGN_STACK void runPairSse2(CrunchPreamp& l, CrunchPreamp& r, const kel_dsp::StereoBlock& b,
+KEL_REALIGN_STACK void runPairSse2(CrunchPreamp& l, CrunchPreamp& r, const StereoBlock& b,
                                    bool adding) {
     SectionLanes mid = section(l, r, CrunchPreamp::MidBell);
     SectionLanes tone = section(l, r, CrunchPreamp::ToneSection);
     // The output high-pass has g = 1 by design: its input is v itself.
     SectionLanes output = section(l, r, CrunchPreamp::OutputHighPass);
-    const PolynomialLanes first = polynomial(kel_dsp::crunch::kFirstStage);
-    const PolynomialLanes second = polynomial(kel_dsp::crunch::kSecondStage);
-    const PolynomialLanes third = polynomial(kel_dsp::crunch::kThirdStage);
+    const PolynomialLanes first = polynomial(crunch::kFirstStage);
+    const PolynomialLanes second = polynomial(crunch::kSecondStage);
+    const PolynomialLanes third = polynomial(crunch::kThirdStage);
     const D2 inputGain = both(l.inputGain(), r.inputGain());
     const D2 negatedDrive = both(-l.drive(), -r.drive());
     const D2 negatedStageGain = both(-l.stageGain(), -r.stageGain());
@@ -195,3 +196,5 @@ KEL_REALIGN_STACK void runPairSse2(CrunchPreamp& l, CrunchPreamp& r, const kel_d
     keep(tone, l, r, CrunchPreamp::ToneSection);
     keep(output, l, r, CrunchPreamp::OutputHighPass);
 }
+
+} // namespace kel::dsp

@@ -9,7 +9,9 @@
 #include "dsp/preamp_channel.h"
 #include "dsp/stereo_kernel.h"
 
-class CrunchPreamp : public kel_dsp::PreampChannel<CrunchPreamp, 3> {
+namespace kel::dsp {
+
+class CrunchPreamp : public PreampChannel<CrunchPreamp, 3> {
 public:
     // The filter sections, in the order of their states.
     enum Section {
@@ -67,7 +69,8 @@ private:
 };
 
 // Both channels in one loop with each kernel (dsp/stereo_run.h chooses and checks the buffers).
-void runPairSse2(CrunchPreamp& left, CrunchPreamp& right, const kel_dsp::StereoBlock& block,
-                 bool adding);
+void runPairSse2(CrunchPreamp& left, CrunchPreamp& right, const StereoBlock& block, bool adding);
 KEL_AVX2_FUNCTION void runPairAvx2(CrunchPreamp& left, CrunchPreamp& right,
-                                   const kel_dsp::StereoBlock& block, bool adding);
+                                   const StereoBlock& block, bool adding);
+
+} // namespace kel::dsp

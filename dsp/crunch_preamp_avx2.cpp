@@ -2,10 +2,12 @@
 #include "dsp/crunch_preamp.h"
 #include "dsp/wide_lanes.h"
 
-KEL_AVX2_FUNCTION void runPairAvx2(CrunchPreamp& l, CrunchPreamp& r, const kel_dsp::StereoBlock& b,
+namespace kel::dsp {
+
+KEL_AVX2_FUNCTION void runPairAvx2(CrunchPreamp& l, CrunchPreamp& r, const StereoBlock& b,
                                    bool adding) {
-    using namespace kel_dsp::wide;
-    namespace pair = kel_dsp::pair;
+    using namespace wide;
+    namespace pair = pair;
     // Software pipelined as the SSE2 kernel, with two stages of both channels in each register
     // (see the clean preamp's AVX2 kernel for why the stages are spread over so many passes); the
     // pass for frame i runs stage k on frame i − k:
@@ -17,17 +19,15 @@ KEL_AVX2_FUNCTION void runPairAvx2(CrunchPreamp& l, CrunchPreamp& r, const kel_d
     // stage 5 holds yA for a pass; on both channels in 128-bit registers, (−w)·stage gain rounded
     // (11), the third waveshaper (12), its output v flushed (13) and the output high-pass with the
     // level (14). Frame j is read in pass j and written in pass j + 14, after every read of it.
-    SectionLanes sections =
-        kel_dsp::wide::sections(l, r, CrunchPreamp::MidBell, CrunchPreamp::ToneSection);
+    SectionLanes sections = wide::sections(l, r, CrunchPreamp::MidBell, CrunchPreamp::ToneSection);
     // The output high-pass has g = 1 by design: its input is v itself.
     pair::SectionLanes output = pair::section(l, r, CrunchPreamp::OutputHighPass);
-    const PolynomialLanes shapers =
-        polynomials(kel_dsp::crunch::kFirstStage, kel_dsp::crunch::kSecondStage);
-    const pair::PolynomialLanes third = pair::polynomial(kel_dsp::crunch::kThirdStage);
+    const PolynomialLanes shapers = polynomials(crunch::kFirstStage, crunch::kSecondStage);
+    const pair::PolynomialLanes third = pair::polynomial(crunch::kThirdStage);
     const D4 roundedGain = lanes(l.inputGain(), r.inputGain(), -l.drive(), -r.drive());
     // Subtracting −1e-8 where the rounded input is zero (±0 − (−r) = r) and +0 elsewhere (which
     // leaves every value, −0 included, as it is).
-    const double silence = kel_dsp::crunch::kSilenceInput;
+    const double silence = crunch::kSilenceInput;
     const D4 negatedSilence = lanes(-silence, -silence, 0.0, 0.0);
     // The first waveshaper's output is flushed here, the second's is not.
     const __m128i secondShaperLanes = _mm_set_epi32(-1, -1, 0, 0);
@@ -73,3 +73,5 @@ KEL_AVX2_FUNCTION void runPairAvx2(CrunchPreamp& l, CrunchPreamp& r, const kel_d
     keep(sections, l, r, CrunchPreamp::MidBell, CrunchPreamp::ToneSection);
     pair::keep(output, l, r, CrunchPreamp::OutputHighPass);
 }
+
+} // namespace kel::dsp

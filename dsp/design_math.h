@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-namespace kel_dsp {
+namespace kel::dsp {
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kTwoPi = 6.283185307179586;
@@ -50,4 +50,4 @@ inline void keepPolesInside(float& a1, float& a2) {
     }
 }
 
-} // namespace kel_dsp
+} // namespace kel::dsp

@@ -4,10 +4,7 @@
 
 #include "dsp/design_math.h"
 
-using kel_dsp::designGain;
-using kel_dsp::kPi;
-using kel_dsp::kSqrt2;
-using kel_dsp::kTwoPi;
+namespace kel::dsp {
 
 bool SectionState::finite() const {
     return std::isfinite(s1) && std::isfinite(s2);
@@ -18,8 +15,6 @@ void SectionState::run(const SectionCoefficients& k, const float* in, float* out
         out[i] = processSample(k, in[i]);
     }
 }
-
-namespace kel_dsp {
 
 namespace {
 
@@ -132,11 +127,9 @@ SectionCoefficients bandStopDesign(float fs, float f, float width) {
     return rounded((1.0 - k) / 2.0, -2.0 * u, 1.0, -u * (1.0 - k), -k);
 }
 
-} // namespace kel_dsp
-
 void SectionDesign::setPassThrough() {
     type_ = PassThrough;
-    k_ = kel_dsp::passThroughDesign();
+    k_ = passThroughDesign();
 }
 
 void SectionDesign::designPeak(float f, float gainDb, float width) {
@@ -146,47 +139,47 @@ void SectionDesign::designPeak(float f, float gainDb, float width) {
         peakWidth_ = width;
     }
     type_ = Peak;
-    k_ = kel_dsp::peakDesign(fs_, f, gainDb, width);
+    k_ = peakDesign(fs_, f, gainDb, width);
 }
 
 void SectionDesign::designLowPass(float f, bool secondOrder) {
     f_ = f;
     type_ = secondOrder ? LowPass2 : LowPass1;
-    k_ = kel_dsp::lowPassDesign(fs_, f, secondOrder);
+    k_ = lowPassDesign(fs_, f, secondOrder);
 }
 
 void SectionDesign::designHighPass(float f, bool secondOrder) {
     f_ = f;
     type_ = secondOrder ? HighPass2 : HighPass1;
-    k_ = kel_dsp::highPassDesign(fs_, f, secondOrder);
+    k_ = highPassDesign(fs_, f, secondOrder);
 }
 
 void SectionDesign::designLowShelf(float f, float gainDb, bool secondOrder) {
     f_ = f;
     G_ = gainDb;
     type_ = secondOrder ? LowShelf2 : LowShelf1;
-    k_ = kel_dsp::lowShelfDesign(fs_, f, gainDb, secondOrder);
+    k_ = lowShelfDesign(fs_, f, gainDb, secondOrder);
 }
 
 void SectionDesign::designHighShelf(float f, float gainDb, bool secondOrder) {
     f_ = f;
     G_ = gainDb;
     type_ = secondOrder ? HighShelf2 : HighShelf1;
-    k_ = kel_dsp::highShelfDesign(fs_, f, gainDb, secondOrder);
+    k_ = highShelfDesign(fs_, f, gainDb, secondOrder);
 }
 
 void SectionDesign::designBandPass(float f, float bandwidthHz) {
     f_ = f;
     W_ = bandwidthHz;
     type_ = BandPass;
-    k_ = kel_dsp::bandPassDesign(fs_, f, bandwidthHz);
+    k_ = bandPassDesign(fs_, f, bandwidthHz);
 }
 
 void SectionDesign::designBandStop(float f, float width) {
     f_ = f;
     W_ = width;
     type_ = BandStop;
-    k_ = kel_dsp::bandStopDesign(fs_, f, width);
+    k_ = bandStopDesign(fs_, f, width);
 }
 
 void SectionDesign::redesign() {
@@ -282,7 +275,7 @@ void peakingCoefficients(float gainDb, float centreHz, float q, float sampleRate
     out.c2 = static_cast<float>(b2 / b0);
     out.a1 = static_cast<float>(a1);
     out.a2 = static_cast<float>(a2);
-    kel_dsp::keepPolesInside(out.a1, out.a2);
+    keepPolesInside(out.a1, out.a2);
 }
 
 void highPassCoefficients(float cornerHz, float sampleRate, SectionCoefficients& out) {
@@ -294,5 +287,7 @@ void highPassCoefficients(float cornerHz, float sampleRate, SectionCoefficients&
     out.c2 = 1.0f;
     out.a1 = static_cast<float>(2.0 * (K2 - 1.0) / N);
     out.a2 = static_cast<float>((K2 - kSqrt2 * K + 1.0) / N);
-    kel_dsp::keepPolesInside(out.a1, out.a2);
+    keepPolesInside(out.a1, out.a2);
 }
+
+} // namespace kel::dsp

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace kel::dsp {
+
 // H(z) = g · (1 + c1·z⁻¹ + c2·z⁻²) / (1 + a1·z⁻¹ + a2·z⁻²).
 struct SectionCoefficients {
     float g = 1.0f;  // overall gain, the feed-forward coefficient b0
@@ -14,16 +16,12 @@ struct SectionCoefficients {
     float a2 = 0.0f;
 };
 
-namespace kel_dsp {
-
 // +0 for a value whose exponent field is 0 (a zero of either sign or a subnormal), else the value.
 inline float flushTiny(float v) {
     std::uint32_t bits;
     std::memcpy(&bits, &v, sizeof bits);
     return (bits & 0x7f800000u) != 0 ? v : 0.0f;
 }
-
-} // namespace kel_dsp
 
 // The two states of a section in transposed direct form II, with its input pre-scaled by g, and
 // the two ways the chains run samples through it.
@@ -44,8 +42,6 @@ struct SectionState {
     bool finite() const;
 };
 
-namespace kel_dsp {
-
 // The designs, computed in double from a float frequency f (Hz) at the float rate fs and rounded
 // to float, the poles kept inside the unit circle.
 SectionCoefficients passThroughDesign();
@@ -59,8 +55,6 @@ SectionCoefficients highShelfDesign(float fs, float f, float gainDb, bool second
 SectionCoefficients bandPassDesign(float fs, float f, float bandwidthHz);
 // Width as a ratio: bandwidth f / width.
 SectionCoefficients bandStopDesign(float fs, float f, float width);
-
-} // namespace kel_dsp
 
 // Second-order peaking filter of gain `gainDb` at `centreHz` with quality `q`.
 void peakingCoefficients(float gainDb, float centreHz, float q, float sampleRate,
@@ -146,8 +140,8 @@ private:
 };
 
 inline float SectionState::processSample(const SectionCoefficients& k, float x) {
-    const float a = kel_dsp::flushTiny(static_cast<float>(static_cast<double>(k.g) * x));
-    const float y = kel_dsp::flushTiny(s1 + a);
+    const float a = flushTiny(static_cast<float>(static_cast<double>(k.g) * x));
+    const float y = flushTiny(s1 + a);
     const float t1 = static_cast<float>(static_cast<double>(k.c1) * a);
     const float t2 = static_cast<float>(static_cast<double>(t1) - static_cast<double>(k.a1) * y);
     s1 = t2 + s2;
@@ -164,3 +158,5 @@ inline float SectionState::processUnflushed(const SectionCoefficients& k, float 
     s2 = static_cast<float>(static_cast<double>(k.c2) * input - static_cast<double>(k.a2) * y);
     return y;
 }
+
+} // namespace kel::dsp

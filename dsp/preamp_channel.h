@@ -8,7 +8,7 @@
 
 #include "dsp/filter_section.h"
 
-namespace kel_dsp {
+namespace kel::dsp {
 
 // Chain is the processor itself, whose processSample runs one sample through its chain without
 // the level; Sections is the number of its filter sections.
@@ -71,4 +71,4 @@ private:
     Chain& chain() { return static_cast<Chain&>(*this); }
 };
 
-} // namespace kel_dsp
+} // namespace kel::dsp

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-namespace kel_dsp {
+namespace kel::dsp {
 
 // d · (p1 + p2·d − p3·d² + p4·d³) for inputs in [low, high], held at lowOut below and at highOut
 // above. Each lower limit sits at the polynomial's minimum. The cubics (p4 = 0) are evaluated as
@@ -84,4 +84,4 @@ inline FloatLimits floatLimits(const HeldPolynomial& p) {
     return {floatAtOrAbove(p.low), floatAtOrBelow(p.high)};
 }
 
-} // namespace kel_dsp
+} // namespace kel::dsp

@@ -2,7 +2,7 @@
 
 #include <cpuid.h>
 
-namespace kel_dsp {
+namespace kel::dsp {
 
 namespace {
 
@@ -47,4 +47,4 @@ StereoKernel fastestStereoKernel() {
     return kernelRuns(StereoKernel::Avx2) ? StereoKernel::Avx2 : StereoKernel::Sse2;
 }
 
-} // namespace kel_dsp
+} // namespace kel::dsp

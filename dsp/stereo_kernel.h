@@ -2,11 +2,11 @@
 // many lanes one instruction works on.
 #pragma once
 
+namespace kel::dsp {
+
 // A function compiled for AVX2 and FMA whatever the build's flags: the AVX2 kernels, which run only
 // where kernelRuns(StereoKernel::Avx2) says so.
 #define KEL_AVX2_FUNCTION __attribute__((target("avx2,fma")))
-
-namespace kel_dsp {
 
 enum class StereoKernel {
     Sse2, // the two channels side by side in 128-bit registers: every x86 processor we support
@@ -30,4 +30,4 @@ struct StereoBlock {
     int n;
 };
 
-} // namespace kel_dsp
+} // namespace kel::dsp

@@ -8,7 +8,7 @@
 
 #include "dsp/stereo_kernel.h"
 
-namespace kel_dsp {
+namespace kel::dsp {
 
 // True when one loop over both channels, reading frame i of every buffer before writing frame i,
 // gives the same result as running channel 1 completely and then channel 0. That holds when no
@@ -26,10 +26,6 @@ inline bool channelsRunJointly(const float* in0, const float* in1, const float* 
     return apart(out1, in0) && apart(out1, out0) && sameOrApart(out0, in0) &&
            sameOrApart(out1, in1) && sameOrApart(out0, in1);
 }
-
-} // namespace kel_dsp
-
-namespace kel_dsp {
 
 // Both channels through `kernel` (one that does not run here is replaced by SSE2) when one loop
 // gives the sequential result, else channel 1 and then channel 0 by the one-channel calls;
@@ -59,18 +55,18 @@ void runStereo(bool adding, Preamp& left, Preamp& right, float* const* inputs,
     }
 }
 
-} // namespace kel_dsp
-
 // Replaces outputs[c] with the processed inputs[c].
 template <class Preamp>
 void runStereoReplacing(Preamp& left, Preamp& right, float* const* inputs, float* const* outputs,
-                        int n, kel_dsp::StereoKernel kernel = kel_dsp::fastestStereoKernel()) {
-    kel_dsp::runStereo(false, left, right, inputs, outputs, n, kernel);
+                        int n, StereoKernel kernel = fastestStereoKernel()) {
+    runStereo(false, left, right, inputs, outputs, n, kernel);
 }
 
 // Adds the processed inputs[c] to outputs[c].
 template <class Preamp>
 void runStereoAdding(Preamp& left, Preamp& right, float* const* inputs, float* const* outputs,
-                     int n, kel_dsp::StereoKernel kernel = kel_dsp::fastestStereoKernel()) {
-    kel_dsp::runStereo(true, left, right, inputs, outputs, n, kernel);
+                     int n, StereoKernel kernel = fastestStereoKernel()) {
+    runStereo(true, left, right, inputs, outputs, n, kernel);
 }
+
+} // namespace kel::dsp

@@ -14,12 +14,14 @@
 
 #include "dsp/channel_pair.h"
 
+namespace kel::dsp {
+
 #if defined(__GNUC__)
 #define KEL_WIDE_INLINE inline __attribute__((target("avx2,fma"), always_inline))
 #define KEL_WIDE_LAMBDA __attribute__((target("avx2,fma"), always_inline))
 #endif
 
-namespace kel_dsp::wide {
+namespace wide {
 
 using pair::D2;
 using pair::F2;
@@ -159,4 +161,6 @@ KEL_WIDE_INLINE PolynomialLanes polynomials(const HeldPolynomial& first,
             lanes(first.p4, first.p4, second.p4, second.p4)};
 }
 
-} // namespace kel_dsp::wide
+} // namespace wide
+
+} // namespace kel::dsp

@@ -6,6 +6,10 @@
 
 #include "editor/idle_pacing.h"
 
+namespace kel::editor {
+
+using namespace kel::shell;
+
 namespace {
 
 VSTGUI::KeyCode widgetKey(const VstKeyCode& key) {
@@ -111,3 +115,5 @@ void AEffGUIEditor::endEdit(long tag) {
 long AEffGUIEditor::getKnobMode() const {
     return AEffEditor::knobMode();
 }
+
+} // namespace kel::editor

@@ -9,11 +9,13 @@
 #include "shell/audio_effect_x.h"
 #include "widgets/frame.h"
 
-class AEffGUIEditor : public AEffEditor, public VSTGUI::FrameEditor {
+namespace kel::editor {
+
+class AEffGUIEditor : public shell::AEffEditor, public VSTGUI::FrameEditor {
 public:
     // Registers with the effect (which owns the editor from then on) and initialises OLE for the
     // calling thread.
-    explicit AEffGUIEditor(AudioEffectX* owner);
+    explicit AEffGUIEditor(shell::AudioEffectX* owner);
     // Destroys a frame that is still open and gives OLE back when this editor initialised it.
     ~AEffGUIEditor() override;
 
@@ -46,9 +48,11 @@ protected:
     VSTGUI::CFrame* frame = nullptr;
 
 private:
-    AudioEffectX* effectX;
+    shell::AudioEffectX* effectX;
     std::uint32_t lastTicks; // ms tick of the next full doIdleStuff pass
     bool inIdle = false;
     bool oleInitialized = false;
     unsigned long oleThread = 0;
 };
+
+} // namespace kel::editor

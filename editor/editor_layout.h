@@ -5,6 +5,8 @@
 
 #include "presets/layout_selector.h"
 
+namespace kel::editor {
+
 // The module's bitmap resources: 24-bit, images of equal height stacked vertically (the first on
 // top; in two-image buttons the released look above the pressed one). Pure white is transparent.
 struct BitmapResource {
@@ -127,7 +129,7 @@ inline constexpr EditorLayout kWideLayout{
 };
 
 inline const EditorLayout& layoutFor(int selector) {
-    return selector == kTallLayoutSelector ? kTallLayout : kWideLayout;
+    return selector == presets::kTallLayoutSelector ? kTallLayout : kWideLayout;
 }
 
 // The resource entry of a bitmap, or nullptr.
@@ -139,3 +141,5 @@ inline const BitmapResource* bitmapResource(int id) {
     }
     return nullptr;
 }
+
+} // namespace kel::editor

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace kel::editor {
+
 inline constexpr std::uint32_t kIdlePassInterval = 100; // ms from one full pass to the next
 inline constexpr std::uint32_t kIdleEarlyWait = 4;      // ms an early call sleeps
 inline constexpr std::int32_t kIdleEarlyTolerance = 50; // ms: still earlier than this, no pass
@@ -31,3 +33,5 @@ constexpr IdleStepPlan planIdleStep(std::uint32_t now, std::uint32_t nextPass) {
     const std::uint32_t later = now + kIdleEarlyWait;
     return {true, tickDistance(later, nextPass) <= kIdleEarlyTolerance, later};
 }
+
+} // namespace kel::editor

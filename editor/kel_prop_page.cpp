@@ -17,6 +17,11 @@
 #include "widgets/knob.h"
 #include "widgets/param_display.h"
 
+namespace kel::editor {
+
+using namespace kel::presets;
+using namespace kel::shell;
+
 using namespace VSTGUI;
 
 namespace {
@@ -627,3 +632,5 @@ void KelPropPage::showOptionsMenu(int x, int y) {
 void KelPropPage::messageBox(const char* text) const {
     MessageBoxA(parent, text, kEditorMessageCaption, MB_ICONINFORMATION | MB_OK);
 }
+
+} // namespace kel::editor

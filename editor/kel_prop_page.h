@@ -23,6 +23,7 @@ namespace VSTGUI {
 class CBitmap;
 class CTextEdit;
 } // namespace VSTGUI
+namespace kel::editor {
 
 // Status codes of failures; the others are control tags and parameter indices.
 enum StatusCode : int {
@@ -34,7 +35,7 @@ enum StatusCode : int {
 class KelPropPage : public AEffGUIEditor, public VSTGUI::CControlListener {
 public:
     // Creates the bank and hands it the effect; bank() stays empty when that fails.
-    KelPropPage(AudioEffectX* effect, const PluginDescription& description);
+    KelPropPage(shell::AudioEffectX* effect, const shell::PluginDescription& description);
     // Destroys the bank, which saves the quick slots.
     ~KelPropPage() override;
 
@@ -54,7 +55,7 @@ public:
     void controlRightClicked(VSTGUI::CDrawContext* context, VSTGUI::CControl* control) override;
 
     // nullptr when it could not be created.
-    KelPresetBank* bank() const { return presetBank.get(); }
+    presets::KelPresetBank* bank() const { return presetBank.get(); }
     // A widget of the open window, nullptr while it is closed.
     VSTGUI::CControl* widget(EditorWidget which) const;
     // The text and colour the status display shows now.
@@ -89,8 +90,8 @@ private:
     VSTGUI::CControl* slotButton(int slotNumber) const;
     void messageBox(const char* text) const;
 
-    const PluginDescription& plugin;
-    std::unique_ptr<KelPresetBank> presetBank;
+    const shell::PluginDescription& plugin;
+    std::unique_ptr<presets::KelPresetBank> presetBank;
     int rememberedSlot = 0;
     HWND parent = nullptr;
     // The thirteen bitmaps of the window, by resource number: background, footswitch, LED,
@@ -113,3 +114,5 @@ private:
     HandedOver handedOver[kHandOverSlots];
     std::atomic<std::uint32_t> handOverCount{0};
 };
+
+} // namespace kel::editor

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace kel::host {
+
 int bytesPerSample(SampleFormat format) {
     switch (format) {
     case SampleFormat::Pcm16:
@@ -125,3 +127,5 @@ std::vector<std::uint8_t> encodeSamples(const AudioBuffer& audio, SampleFormat f
     }
     return data;
 }
+
+} // namespace kel::host

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace kel::host {
+
 enum class SampleFormat { Pcm16, Pcm24, Float32 };
 
 struct AudioBuffer {
@@ -25,3 +27,5 @@ bool parseFormatName(const std::string& name, SampleFormat& format);
 void decodeSamples(const std::uint8_t* data, std::size_t frames, int channelCount,
                    SampleFormat format, AudioBuffer& out);
 std::vector<std::uint8_t> encodeSamples(const AudioBuffer& audio, SampleFormat format);
+
+} // namespace kel::host

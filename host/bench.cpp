@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace kel::host {
+
 namespace {
 
 constexpr double kRate = 44100.0;
@@ -105,3 +107,5 @@ std::vector<BenchResult> benchmarkPlugin(const PluginInstance& plugin,
     }
     return results;
 }
+
+} // namespace kel::host

@@ -6,6 +6,8 @@
 
 #include "host/plugin_module.h"
 
+namespace kel::host {
+
 struct BenchResult {
     std::string signal; // "guitar", "silence" or "decay"
     int blockSize;
@@ -18,3 +20,5 @@ struct BenchResult {
 // fastest round, so that other work on the machine disturbs the figures as little as possible.
 std::vector<BenchResult> benchmarkPlugin(const PluginInstance& plugin,
                                          const std::vector<int>& blockSizes, double seconds);
+
+} // namespace kel::host

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace kel::host {
+
 std::string CommandLine::get(const std::string& name, const std::string& fallback) const {
     auto found = options.find(name);
     return found == options.end() ? fallback : found->second;
@@ -55,3 +57,5 @@ bool parseCommandLine(const std::vector<std::string>& args,
     }
     return true;
 }
+
+} // namespace kel::host

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace kel::host {
+
 struct CommandLine {
     std::vector<std::string> positional;
     std::multimap<std::string, std::string> options; // name without "--"; "" for a flag
@@ -20,3 +22,5 @@ struct CommandLine {
 bool parseCommandLine(const std::vector<std::string>& args,
                       const std::vector<std::string>& valueOptions, CommandLine& out,
                       std::string& error, const std::vector<std::string>& pairOptions = {});
+
+} // namespace kel::host

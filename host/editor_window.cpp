@@ -10,6 +10,8 @@
 #include "host/plugin_workload.h"
 #include "host/png_screenshot.h"
 
+namespace kel::host {
+
 namespace {
 
 // WS_CLIPCHILDREN: erasing our background never draws over the editor's own windows.
@@ -369,3 +371,5 @@ bool runEditorWindow(const PluginInstance& plugin, const EditorOptions& options,
     EditorWindow editorWindow(plugin, options);
     return editorWindow.run(error);
 }
+
+} // namespace kel::host

@@ -5,6 +5,8 @@
 
 #include "host/plugin_module.h"
 
+namespace kel::host {
+
 struct EditorOptions {
     bool audio = false;         // process audio on a second thread while the window is open
     bool automate = false;      // automate parameters from a third thread while it is open
@@ -22,3 +24,5 @@ struct EditorOptions {
 // when the plug-in shows no editor or the screenshot cannot be saved.
 bool runEditorWindow(const PluginInstance& plugin, const EditorOptions& options,
                      std::string& error);
+
+} // namespace kel::host

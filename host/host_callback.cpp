@@ -4,6 +4,8 @@
 #include <cstring>
 #include <mutex>
 
+namespace kel::host {
+
 HostState& hostState() {
     static HostState state;
     return state;
@@ -96,3 +98,5 @@ VstIntPtr VSTCALLBACK hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 in
         return 0;
     }
 }
+
+} // namespace kel::host

@@ -7,6 +7,8 @@
 
 #include "shell/vst_interface.h"
 
+namespace kel::host {
+
 struct HostIdentity {
     VstIntPtr versionAnswer = 2400; // 0 plays a host too old for any plug-in
     std::string vendor = "Sonadrix";
@@ -47,3 +49,5 @@ void hostLogLine(const std::string& line);
 
 VstIntPtr VSTCALLBACK hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index,
                                    VstIntPtr value, void* ptr, float opt);
+
+} // namespace kel::host

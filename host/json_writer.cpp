@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+namespace kel::host {
+
 void JsonWriter::separator(const char* key) {
     if (needComma) {
         out += ',';
@@ -86,3 +88,5 @@ JsonWriter& JsonWriter::value(const char* key, bool flag) {
     out += flag ? "true" : "false";
     return *this;
 }
+
+} // namespace kel::host

@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace kel::host {
+
 class JsonWriter {
 public:
     JsonWriter& beginObject(const char* key = nullptr);
@@ -25,3 +27,5 @@ private:
     std::string out;
     bool needComma = false;
 };
+
+} // namespace kel::host

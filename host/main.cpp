@@ -17,6 +17,8 @@
 #include "host/validator.h"
 #include "host/wav_file.h"
 
+namespace kel::host {
+
 namespace {
 
 const char* const kUsageCommands =
@@ -81,9 +83,9 @@ const char* const kUsageHostOptions =
     "                        wide one (the defaults); --host-vendor and --host-product win\n";
 
 const std::vector<std::string> kValueOptions = {
-    "host-vendor", "host-product", "host-version", "layout",     "program", "param",
-    "block",       "rate",         "format",       "seconds",    "reopen",  "screenshot",
-    "strictness",  "seed",         "timeout"};
+    "host-vendor", "host-product", "host-version", "layout", "program",
+    "param",       "block",        "rate",         "format", "seconds",
+    "reopen",      "screenshot",   "strictness",   "seed",   "timeout"};
 
 std::string usageText() {
     return std::string(kUsageCommands) + validatorLevelsText() + kUsageValidateEnd +
@@ -322,18 +324,16 @@ int runValidate(const CommandLine& args) {
     }
     ValidatorOptions options;
     long strictness = options.strictness, seed = static_cast<long>(options.seed);
-    if (args.has("strictness") &&
-        (!parseInteger(args.get("strictness"), strictness) || strictness < kMinStrictness ||
-         strictness > kMaxStrictness)) {
+    if (args.has("strictness") && (!parseInteger(args.get("strictness"), strictness) ||
+                                   strictness < kMinStrictness || strictness > kMaxStrictness)) {
         return fail("--strictness wants a level from 1 to 10, got \"" + args.get("strictness") +
                     "\"");
     }
     if (args.has("seed") && (!parseInteger(args.get("seed"), seed) || seed < 0)) {
         return fail("--seed wants a whole number from 0 up, got \"" + args.get("seed") + "\"");
     }
-    if (args.has("timeout") &&
-        (!parseNumber(args.get("timeout"), options.timeoutSeconds) ||
-         options.timeoutSeconds <= 0.0)) {
+    if (args.has("timeout") && (!parseNumber(args.get("timeout"), options.timeoutSeconds) ||
+                                options.timeoutSeconds <= 0.0)) {
         return fail("--timeout wants a time above 0, got \"" + args.get("timeout") + "\"");
     }
     options.strictness = static_cast<int>(strictness);
@@ -342,6 +342,10 @@ int runValidate(const CommandLine& args) {
 }
 
 } // namespace
+
+} // namespace kel::host
+
+using namespace kel::host;
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);

@@ -5,6 +5,8 @@
 
 #include "host/json_writer.h"
 
+namespace kel::host {
+
 namespace {
 
 // Capabilities hosts commonly ask about.
@@ -231,3 +233,5 @@ std::string formatInfoJson(const PluginInfo& info) {
     json.endObject();
     return json.str() + "\n";
 }
+
+} // namespace kel::host

@@ -6,6 +6,8 @@
 
 #include "host/plugin_module.h"
 
+namespace kel::host {
+
 struct ParameterInfoRow {
     int index;
     std::string name, label, display;
@@ -41,3 +43,5 @@ PluginInfo collectInfo(const PluginInstance& plugin);
 std::string fourCharText(VstInt32 code);
 std::string formatInfoText(const PluginInfo& info);
 std::string formatInfoJson(const PluginInfo& info);
+
+} // namespace kel::host

@@ -4,6 +4,8 @@
 
 #include "host/host_callback.h"
 
+namespace kel::host {
+
 PluginModule::~PluginModule() {
     if (module) {
         FreeLibrary(static_cast<HMODULE>(module));
@@ -62,3 +64,5 @@ VstIntPtr PluginInstance::close() {
     record = nullptr;
     return result;
 }
+
+} // namespace kel::host

@@ -6,6 +6,8 @@
 
 #include "shell/vst_interface.h"
 
+namespace kel::host {
+
 class PluginModule {
 public:
     PluginModule() = default;
@@ -47,3 +49,5 @@ public:
 private:
     AEffect* record;
 };
+
+} // namespace kel::host

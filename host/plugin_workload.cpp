@@ -5,6 +5,8 @@
 #include <cmath>
 #include <vector>
 
+namespace kel::host {
+
 namespace {
 
 constexpr double kRate = 44100.0;
@@ -128,3 +130,5 @@ void PluginWorkload::automate() {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
+
+} // namespace kel::host

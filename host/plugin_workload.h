@@ -8,6 +8,8 @@
 
 #include "host/plugin_module.h"
 
+namespace kel::host {
+
 class PluginWorkload {
 public:
     // Starts the audio thread (stereo blocks of 512 frames of a plucked-guitar signal at about
@@ -34,3 +36,5 @@ private:
     std::thread audioThread;
     std::thread automationThread;
 };
+
+} // namespace kel::host

@@ -7,6 +7,10 @@
 
 #include "ui/win32_handles.h"
 
+namespace kel::host {
+
+using namespace kel::ui;
+
 namespace {
 
 // Releases a COM interface when it goes out of scope.
@@ -162,3 +166,5 @@ bool writePng(const std::string& path, const ScreenImage& image, std::string& er
     }
     return written;
 }
+
+} // namespace kel::host

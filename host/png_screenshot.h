@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace kel::host {
+
 // 24-bit pixels, blue-green-red, rows top to bottom, each row padded to a multiple of 4 bytes.
 struct ScreenImage {
     int width = 0;
@@ -19,3 +21,5 @@ bool captureScreen(int x, int y, int width, int height, ScreenImage& image, std:
 
 // Writes the image as a 24-bit PNG file through the Windows Imaging Component.
 bool writePng(const std::string& path, const ScreenImage& image, std::string& error);
+
+} // namespace kel::host

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace kel::host {
+
 namespace {
 
 std::string lowerCase(std::string text) {
@@ -166,3 +168,5 @@ bool renderAudio(const PluginInstance& plugin, const AudioBuffer& input,
     plugin.dispatch(effMainsChanged, 0, 0);
     return true;
 }
+
+} // namespace kel::host

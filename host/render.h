@@ -9,6 +9,8 @@
 #include "host/audio_buffer.h"
 #include "host/plugin_module.h"
 
+namespace kel::host {
+
 struct RenderOptions {
     int program = -1;                                        // -1: leave the current program
     std::vector<std::pair<std::string, std::string>> params; // parameter name, value text
@@ -31,3 +33,5 @@ bool setParameterByName(const PluginInstance& plugin, const std::string& name,
 bool renderAudio(const PluginInstance& plugin, const AudioBuffer& input,
                  const RenderOptions& options, AudioBuffer& output, std::string& error,
                  const std::function<void(std::size_t, std::size_t)>& progress = nullptr);
+
+} // namespace kel::host

@@ -17,6 +17,10 @@
 #include "host/plugin_module.h"
 #include "host/validator_support.h"
 
+namespace kel::host {
+
+using namespace kel::ui;
+
 namespace {
 
 constexpr int kTimeoutsBeforeStop = 2;
@@ -81,12 +85,13 @@ std::string placeOf(const void* address) {
     std::string name = path;
     name = name.substr(name.find_last_of("\\/") + 1);
     return name + "+" +
-           hex(reinterpret_cast<std::uintptr_t>(address) - reinterpret_cast<std::uintptr_t>(module));
+           hex(reinterpret_cast<std::uintptr_t>(address) -
+               reinterpret_cast<std::uintptr_t>(module));
 }
 
 std::string describeCrash(const CrashRecord& crash) {
-    std::string text = "crashed on the " + std::string(crash.threadName) +
-                       " thread: " + exceptionName(crash.code);
+    std::string text =
+        "crashed on the " + std::string(crash.threadName) + " thread: " + exceptionName(crash.code);
     if (crash.accessKind >= 0) {
         const char* access =
             crash.accessKind == 1 ? "writing" : (crash.accessKind == 8 ? "executing" : "reading");
@@ -112,8 +117,8 @@ void judgeOutputs(const TestContext& context, std::vector<std::string>& failures
                            floatText(kOutputBound));
     }
     if (outputs.subnormal > 0) {
-        const std::string what = std::to_string(outputs.subnormal) + " subnormal output samples of " +
-                                 std::to_string(outputs.samples);
+        const std::string what = std::to_string(outputs.subnormal) +
+                                 " subnormal output samples of " + std::to_string(outputs.samples);
         if (context.strictness >= 9) {
             failures.push_back(what);
         } else {
@@ -164,8 +169,7 @@ void runOne(const ValidatorTest& test, const PluginModule& module, const Validat
             RunCounts& counts) {
     printLine(std::string("RUN ") + test.name);
     // Left allocated when a thread of the test may still use it.
-    auto* context =
-        new TestContext(module, options.strictness, testSeed(options.seed, test.name));
+    auto* context = new TestContext(module, options.strictness, testSeed(options.seed, test.name));
     const double limit = options.timeoutSeconds > 0.0 ? options.timeoutSeconds : test.limitSeconds;
     const KernelHandle thread =
         startTestThread(context, "test", [context, &test] { test.run(*context); });
@@ -230,8 +234,8 @@ std::string validatorLevelsText() {
 int runValidator(const std::string& path, const ValidatorOptions& options) {
     installCrashFilter();
     printLine("kelhost validate \"" + path + "\": strictness " +
-              std::to_string(options.strictness) + ", seed " + std::to_string(options.seed) +
-              ", " + std::to_string(sizeof(void*) * 8) + "-bit host");
+              std::to_string(options.strictness) + ", seed " + std::to_string(options.seed) + ", " +
+              std::to_string(sizeof(void*) * 8) + "-bit host");
     const double start = nowSeconds();
     auto* module = new PluginModule;
     std::string error;
@@ -268,3 +272,5 @@ int runValidator(const std::string& path, const ValidatorOptions& options) {
     delete module;
     return status;
 }
+
+} // namespace kel::host

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace kel::host {
+
 class TestContext;
 
 struct ValidatorOptions {
@@ -38,3 +40,5 @@ std::string validatorLevelsText();
 // lines indented below), "SKIP <name>: <reason>" for a test not run, and the summary
 // "N passed, N failed" (", N skipped" when any were). Returns 0 when every test passed, else 1.
 int runValidator(const std::string& path, const ValidatorOptions& options);
+
+} // namespace kel::host

@@ -7,6 +7,10 @@
 #include <cstdio>
 #include <cstring>
 
+namespace kel::host {
+
+using namespace kel::ui;
+
 std::uint64_t Rng::next() {
     state += 0x9E3779B97F4A7C15ull;
     std::uint64_t z = state;
@@ -636,3 +640,5 @@ std::string floatText(double value, int digits) {
     std::snprintf(text, sizeof(text), "%.*g", digits, value);
     return text;
 }
+
+} // namespace kel::host

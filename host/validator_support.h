@@ -15,6 +15,8 @@
 #include "host/plugin_module.h"
 #include "ui/win32_handles.h"
 
+namespace kel::host {
+
 // Deterministic pseudo-random numbers (splitmix64): the same seed gives the same fuzz values and
 // partitions on every machine and in both bitnesses.
 class Rng {
@@ -98,7 +100,7 @@ public:
     void join();
 
 private:
-    KernelHandle handle;
+    ui::KernelHandle handle;
 };
 
 // Takes over the process's last-chance exception filter: an unhandled exception on a test thread
@@ -106,7 +108,8 @@ private:
 void installCrashFilter();
 
 // Starts body on a new test thread; returns the thread's handle, empty on failure.
-KernelHandle startTestThread(TestContext* context, const char* name, std::function<void()> body);
+ui::KernelHandle startTestThread(TestContext* context, const char* name,
+                                 std::function<void()> body);
 
 // A crash the exception filter took a test thread out of.
 struct CrashRecord {
@@ -259,3 +262,5 @@ double nowSeconds();
 // "%.6g" of a number (digits: 9 tells every float apart), "nan" and "inf" spelled the same on
 // every runtime.
 std::string floatText(double value, int digits = 6);
+
+} // namespace kel::host

@@ -14,6 +14,8 @@
 #include "host/validator.h"
 #include "host/validator_support.h"
 
+namespace kel::host {
+
 namespace {
 
 constexpr double kRates[] = {22050.0, 44100.0, 48000.0, 88200.0, 96000.0, 192000.0};
@@ -169,12 +171,11 @@ void openCloseCold(TestContext& context) {
                  std::to_string(plug->dispatch(effGetVstVersion)));
     char flags[16];
     std::snprintf(flags, sizeof(flags), "0x%X", static_cast<unsigned>(effect->flags));
-    context.note(std::to_string(plug->inputs()) + " in, " + std::to_string(plug->outputs()) +
-                 " out, " + std::to_string(plug->parameters()) + " parameters, " +
-                 std::to_string(plug->programs()) + " programs, flags " + flags +
-                 (plug->hasEditor() ? ", editor" : ", no editor") +
-                 (plug->hasReplacing() ? ", replacing" : "") +
-                 (effect->process ? ", accumulating" : ""));
+    context.note(
+        std::to_string(plug->inputs()) + " in, " + std::to_string(plug->outputs()) + " out, " +
+        std::to_string(plug->parameters()) + " parameters, " + std::to_string(plug->programs()) +
+        " programs, flags " + flags + (plug->hasEditor() ? ", editor" : ", no editor") +
+        (plug->hasReplacing() ? ", replacing" : "") + (effect->process ? ", accumulating" : ""));
     if (plug->outputs() == 0) {
         context.note("no outputs: the audio tests have nothing to look at");
     }
@@ -277,8 +278,8 @@ void checkText(TestContext& context, const TextQuery& query) {
     if (written.extent > tolerated) {
         context.fail(query.call + " wrote " + extent + " bytes where " +
                      std::to_string(query.conventional) + " are conventional and " +
-                     std::to_string(tolerated) + " tolerated: " +
-                     quoted(written.text.substr(0, 64)));
+                     std::to_string(tolerated) +
+                     " tolerated: " + quoted(written.text.substr(0, 64)));
     } else if (!written.terminated) {
         context.fail(query.call + " wrote " + extent + " bytes without a terminator");
     } else if (written.extent > query.conventional) {
@@ -312,9 +313,9 @@ void checkPins(TestContext& context, const Plug& plug, bool input) {
             context.fail(what + ": the label has no terminator within " +
                          std::to_string(kVstMaxLabelLen) + " bytes");
         }
-        const bool shortWritten = std::any_of(buffer.begin() + kShort,
-                                              buffer.begin() + kShort + kVstMaxShortLabelLen,
-                                              [](unsigned char b) { return b != 0xA5; });
+        const bool shortWritten =
+            std::any_of(buffer.begin() + kShort, buffer.begin() + kShort + kVstMaxShortLabelLen,
+                        [](unsigned char b) { return b != 0xA5; });
         if (shortWritten && !std::memchr(buffer.data() + kShort, 0, kVstMaxShortLabelLen)) {
             context.fail(what + ": the short label has no terminator within " +
                          std::to_string(kVstMaxShortLabelLen) + " bytes");
@@ -329,7 +330,8 @@ void textBuffers(TestContext& context) {
     }
     const Plug& p = *plug;
     auto dispatchInto = [&p](VstInt32 opcode, VstInt32 index, VstIntPtr value) {
-        return [&p, opcode, index, value](char* buffer) { p.dispatch(opcode, index, value, buffer); };
+        return
+            [&p, opcode, index, value](char* buffer) { p.dispatch(opcode, index, value, buffer); };
     };
     checkText(context, {"effGetEffectName", kVstMaxEffectNameLen, TextKind::Identity,
                         dispatchInto(effGetEffectName, 0, 0)});
@@ -439,7 +441,8 @@ void programs(TestContext& context) {
                      quoted(renamedText));
     }
     char indexed[kTextBufferSize] = {};
-    if (p.dispatch(effGetProgramNameIndexed, renamed, -1, indexed) && newName != std::string(indexed)) {
+    if (p.dispatch(effGetProgramNameIndexed, renamed, -1, indexed) &&
+        newName != std::string(indexed)) {
         context.fail("after renaming program " + std::to_string(renamed) +
                      " effGetProgramNameIndexed answered " + quoted(indexed));
     }
@@ -451,9 +454,9 @@ void programs(TestContext& context) {
         }
         p.dispatch(effSetProgram, 0, renamed);
         if (p.text(effGetProgramName) != newName) {
-            context.fail("program " + std::to_string(renamed) +
-                         " lost its new name after a program change: " +
-                         quoted(p.text(effGetProgramName)));
+            context.fail(
+                "program " + std::to_string(renamed) +
+                " lost its new name after a program change: " + quoted(p.text(effGetProgramName)));
         }
     }
     p.dispatch(effSetProgramName, 0, 0, const_cast<char*>(names[renamed].c_str()));
@@ -478,9 +481,7 @@ void programs(TestContext& context) {
     }
     for (VstInt32 number : {-1, count, 1000}) {
         const TextWrite written = measureTextWrite(
-            [&](char* buffer) {
-                p.dispatch(effGetProgramNameIndexed, number, -1, buffer);
-            },
+            [&](char* buffer) { p.dispatch(effGetProgramNameIndexed, number, -1, buffer); },
             kTextBufferSize);
         const VstIntPtr answer = p.dispatch(effGetProgramNameIndexed, number, -1,
                                             std::vector<char>(kTextBufferSize).data());
@@ -538,11 +539,11 @@ void parameters(TestContext& context) {
             const float again = p.getParameter(index);
             const std::string textAgain = p.text(effGetParamDisplay, index);
             if (std::memcmp(&again, &answer, sizeof(float)) != 0) {
-                context.fail(which + " set to its own value " + floatText(answer) +
-                             " answered " + floatText(again));
+                context.fail(which + " set to its own value " + floatText(answer) + " answered " +
+                             floatText(again));
             } else if (textAgain != text) {
-                context.fail(which + " set to its own value " + floatText(answer) +
-                             " shows " + quoted(textAgain) + " instead of " + quoted(text));
+                context.fail(which + " set to its own value " + floatText(answer) + " shows " +
+                             quoted(textAgain) + " instead of " + quoted(text));
             }
             if (context.strictness >= 4 && !text.empty() &&
                 p.dispatch(effString2Parameter, index, 0, const_cast<char*>(text.c_str()))) {
@@ -716,8 +717,8 @@ void blockPartitions(TestContext& context) {
         if (!difference.same) {
             context.fail("the output in " + std::to_string(partition.size()) +
                          " blocks differs from the output in one block of " +
-                         std::to_string(kFrames) + " frames: " +
-                         describeDifference(difference, &partition));
+                         std::to_string(kFrames) +
+                         " frames: " + describeDifference(difference, &partition));
             return;
         }
     }
@@ -774,11 +775,11 @@ void accumulatingAndReplacing(TestContext& context) {
             if (!(std::fabs(summed[c][i] - expected) <= tolerance)) {
                 const bool replaced = summed[c][i] == zeroed[c][i];
                 context.fail("process onto non-zero outputs did not add to them" +
-                             std::string(replaced ? " (it replaced them)" : "") +
-                             ": at frame " + std::to_string(i) + " of channel " +
-                             std::to_string(c) + " it gave " + floatText(summed[c][i], 9) +
-                             " where the output held " + floatText(onto[c][i], 9) +
-                             " and the processed signal is " + floatText(zeroed[c][i], 9));
+                             std::string(replaced ? " (it replaced them)" : "") + ": at frame " +
+                             std::to_string(i) + " of channel " + std::to_string(c) + " it gave " +
+                             floatText(summed[c][i], 9) + " where the output held " +
+                             floatText(onto[c][i], 9) + " and the processed signal is " +
+                             floatText(zeroed[c][i], 9));
                 return;
             }
         }
@@ -842,9 +843,9 @@ void automationSubBlocks(TestContext& context) {
             if (badBlocks++ == 0) {
                 context.fail("at frame " + std::to_string(at) + " after " + lastChange +
                              " the output went " +
-                             (stats.nonFinite > 0 ? "non-finite" : "above the bound (" +
-                                                                       floatText(stats.peak) +
-                                                                       ")"));
+                             (stats.nonFinite > 0
+                                  ? "non-finite"
+                                  : "above the bound (" + floatText(stats.peak) + ")"));
             }
         }
         at += static_cast<std::size_t>(size);
@@ -939,13 +940,14 @@ void stateRestore(TestContext& context) {
             context.fail("restored parameter " + std::to_string(i) + " answers " +
                          floatText(value) + ", the saved one " + floatText(values[k]));
         } else if (display != displays[k]) {
-            context.fail("restored parameter " + std::to_string(i) + " shows " +
-                         quoted(display) + ", the saved one " + quoted(displays[k]) +
-                         " at the same value " + floatText(value));
+            context.fail("restored parameter " + std::to_string(i) + " shows " + quoted(display) +
+                         ", the saved one " + quoted(displays[k]) + " at the same value " +
+                         floatText(value));
         }
     }
     const Signal input = guitarFor(a, framesOf(1.0, 44100.0), 44100.0, context.seed);
-    const std::vector<int> partition = mixedPartition(context.rng, static_cast<int>(input[0].size()));
+    const std::vector<int> partition =
+        mixedPartition(context.rng, static_cast<int>(input[0].size()));
     a.start(44100.0, 4096);
     b.start(44100.0, 4096);
     const Signal expected = render(context, a, defaultMode(a), input, partition);
@@ -984,16 +986,16 @@ void manyInstances(TestContext& context) {
         configs.push_back(config == 0 ? Settings{} : randomSettings(context.rng, *alone));
         apply(*alone, configs.back());
         alone->start(44100.0, kBlock);
-        references.push_back(render(context, *alone, defaultMode(*alone), input,
-                                    std::vector<int>(kBlocks, kBlock)));
+        references.push_back(
+            render(context, *alone, defaultMode(*alone), input, std::vector<int>(kBlocks, kBlock)));
     }
     std::vector<Live> live;
     int created = 0, closed = 0, mostOpen = 0, differing = 0;
     const double begin = nowSeconds();
     while ((created < total || !live.empty()) && !context.stopping()) {
         // Creating and processing interleave; instances close in whatever order they finish.
-        if (created < total && (live.size() < static_cast<std::size_t>(total / 2) ||
-                                context.rng.below(3) == 0)) {
+        if (created < total &&
+            (live.size() < static_cast<std::size_t>(total / 2) || context.rng.below(3) == 0)) {
             Live entry;
             entry.plug = Plug::create(context);
             if (!entry.plug) {
@@ -1007,7 +1009,8 @@ void manyInstances(TestContext& context) {
             mostOpen = std::max(mostOpen, static_cast<int>(live.size()));
             continue;
         }
-        const std::size_t pick = static_cast<std::size_t>(context.rng.below(static_cast<int>(live.size())));
+        const std::size_t pick =
+            static_cast<std::size_t>(context.rng.below(static_cast<int>(live.size())));
         Live& entry = live[pick];
         AudioBus own(entry.plug->inputs(), entry.plug->outputs(), kBlock);
         own.process(context, *entry.plug, defaultMode(*entry.plug), input,
@@ -1188,8 +1191,7 @@ void closeWithEditorOpen(TestContext& context) {
         return;
     }
     plug->start(44100.0, 512);
-    render(context, *plug, defaultMode(*plug), guitarFor(*plug, 512, 44100.0, context.seed),
-           {512});
+    render(context, *plug, defaultMode(*plug), guitarFor(*plug, 512, 44100.0, context.seed), {512});
     plug->suspend();
     EditorHost editor(context, *plug);
     if (!editor.open()) {
@@ -1394,8 +1396,8 @@ void rateChangeWhileProcessing(TestContext& context) {
         const std::string text = std::to_string(changes) +
                                  (backToBack ? " back-to-back rate changes in "
                                              : " rate changes, one a millisecond, in ") +
-                                 floatText(seconds) + " s without a suspend: " +
-                                 describeStats(during);
+                                 floatText(seconds) +
+                                 " s without a suspend: " + describeStats(during);
         if (during.nonFinite > 0 || during.peak > kOutputBound) {
             context.fail(text);
         } else {
@@ -1466,3 +1468,5 @@ const std::vector<ValidatorTest>& validatorTests() {
     };
     return tests;
 }
+
+} // namespace kel::host

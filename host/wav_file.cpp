@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+namespace kel::host {
+
 namespace {
 
 constexpr WORD kFormatPcm = 1;
@@ -172,3 +174,5 @@ bool writeWavFile(const std::string& path, const AudioBuffer& audio, SampleForma
     }
     return ok;
 }
+
+} // namespace kel::host

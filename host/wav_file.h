@@ -6,7 +6,11 @@
 
 #include "host/audio_buffer.h"
 
+namespace kel::host {
+
 bool readWavFile(const std::string& path, AudioBuffer& audio, std::string& error);
 // Writes the buffer in the given format.
 bool writeWavFile(const std::string& path, const AudioBuffer& audio, SampleFormat format,
                   std::string& error);
+
+} // namespace kel::host

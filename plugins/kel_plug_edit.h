@@ -8,14 +8,16 @@
 #include "shell/entry.h"
 #include "shell/kel_dsp.h"
 
+namespace kel::plugins {
+
 template <class Model>
-class KelPlugEdit : public KelDSP<Model> {
+class KelPlugEdit : public shell::KelDSP<Model> {
 public:
-    explicit KelPlugEdit(audioMasterCallback host) : KelDSP<Model>(host) {
-        this->setUniqueID(kUniqueId);
-        auto* page = new (std::nothrow) KelPropPage(this, Model::description);
+    explicit KelPlugEdit(audioMasterCallback host) : shell::KelDSP<Model>(host) {
+        this->setUniqueID(shell::kUniqueId);
+        auto* page = new (std::nothrow) editor::KelPropPage(this, Model::description);
         if (!page) {
-            creationFailed = true;
+            shell::creationFailed = true;
             return;
         }
         // Our own rigs (vendor "Sonadrix", a product whose eighth character is G or B) start
@@ -26,22 +28,24 @@ public:
         }
         host(nullptr, audioMasterGetVendorString, 0, 0, text, 0.0f);
         text[sizeof(text) - 1] = 0;
-        if (std::strcmp(text, kVendorName) != 0) {
+        if (std::strcmp(text, shell::kVendorName) != 0) {
             return;
         }
         std::memset(text, 0, sizeof(text));
         host(nullptr, audioMasterGetProductString, 0, 0, text, 0.0f);
         text[sizeof(text) - 1] = 0;
         if (std::strlen(text) >= 8 && std::strchr("GgBb", text[7]) && page->bank()) {
-            page->bank()->setLayoutSelector(kTallLayoutSelector);
+            page->bank()->setLayoutSelector(presets::kTallLayoutSelector);
         }
     }
 
     // Every change, the program marker included, also goes to the editor.
     void setParameter(VstInt32 index, float value) override {
-        KelDSP<Model>::setParameter(index, value);
+        shell::KelDSP<Model>::setParameter(index, value);
         if (this->editor) {
             this->editor->setParameter(index, value);
         }
     }
 };
+
+} // namespace kel::plugins

@@ -3,6 +3,8 @@
 
 #include "dsp/design_math.h"
 
+namespace kel::plugins {
+
 // A 0..100 setting spread over spanDb decibels from offsetDb, rounded to float.
 inline float settingDecibels(int setting, double spanDb, double offsetDb) {
     return static_cast<float>(static_cast<double>(setting) / 100.0 * spanDb + offsetDb);
@@ -10,5 +12,7 @@ inline float settingDecibels(int setting, double spanDb, double offsetDb) {
 
 // Output 0..100 to the output factor: -40 dB to +20 dB in steps of 0.6 dB (0.01 to 10).
 inline float outputLevel(int output) {
-    return kel_dsp::decibelsToGain(settingDecibels(output, 60.0, -40.0));
+    return kel::dsp::decibelsToGain(settingDecibels(output, 60.0, -40.0));
 }
+
+} // namespace kel::plugins

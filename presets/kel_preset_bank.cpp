@@ -10,6 +10,11 @@
 #include "ui/help.h"
 #include "ui/menu_commands.h"
 
+namespace kel::presets {
+
+using namespace kel::shell;
+using namespace kel::ui;
+
 namespace {
 
 constexpr const char* kNoneName = "None";
@@ -339,3 +344,5 @@ std::string KelPresetBank::effectName() const {
 int KelPresetBank::message(const char* text, UINT style) {
     return ui->showMessage(owner, text, kPresetMessageCaption, style);
 }
+
+} // namespace kel::presets

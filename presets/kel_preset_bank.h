@@ -22,6 +22,8 @@
 #include "ui/popup_menu.h"
 #include "ui/win32_handles.h"
 
+namespace kel::presets {
+
 class PresetUserInterface;
 
 // Under HKEY_CURRENT_USER: the user presets of both plug-ins, one binary value each, and the
@@ -37,13 +39,13 @@ public:
     static constexpr int kFirstUserPreset = 100;
 
     // Creates the change event and runs the first refresh.
-    explicit KelPresetBank(const PluginDescription& description);
+    explicit KelPresetBank(const shell::PluginDescription& description);
     // Saves the quick slots, destroys the menus, closes the event and the registry key.
     ~KelPresetBank();
     KelPresetBank(const KelPresetBank&) = delete;
     KelPresetBank& operator=(const KelPresetBank&) = delete;
 
-    void setEffect(AudioEffectX* instance) { effect = instance; }
+    void setEffect(shell::AudioEffectX* instance) { effect = instance; }
     // Parent of the menus and message boxes.
     void setOwnerWindow(HWND window) { owner = window; }
     HWND ownerWindow() const { return owner; }
@@ -117,7 +119,7 @@ private:
 
     bool refreshIfNeeded();
     bool isBuiltInNumber(int number) const { return number >= 0 && number < builtInCount; }
-    const BuiltInPreset& builtIn(int index) const { return plugin.builtIns[index]; }
+    const shell::BuiltInPreset& builtIn(int index) const { return plugin.builtIns[index]; }
     // The first built-in preset of that name, or -1.
     int builtInIndexOf(const std::string& name) const;
     void takeBuiltIn(int slot, int index);
@@ -141,21 +143,23 @@ private:
     std::string effectName() const;
     int message(const char* text, UINT style);
 
-    const PluginDescription& plugin;
+    const shell::PluginDescription& plugin;
     int layout = kWideLayoutSelector;
-    int builtInCount = kBuiltInCount;
+    int builtInCount = shell::kBuiltInCount;
     std::vector<std::string> userNames; // the user list
-    PopupMenu slotMenu;
-    PopupMenu builtInMenu;
-    PopupMenu userMenu;
+    ui::PopupMenu slotMenu;
+    ui::PopupMenu builtInMenu;
+    ui::PopupMenu userMenu;
     PresetValues scratch{};
     bool refreshFlag = false;
-    AudioEffectX* effect = nullptr;
-    RegistryKey presetKey;
-    KernelHandle changeEvent;        // declared after the key: closed before it
+    shell::AudioEffectX* effect = nullptr;
+    ui::RegistryKey presetKey;
+    ui::KernelHandle changeEvent;    // declared after the key: closed before it
     QuickSlot slots[kSlotCount + 1]; // 1 to 4; 0 unused
     bool slotNamesRead = false;      // the slots hold the names read from the registry
     int nameSlot = 1;                // the slot the name dialog works for
     HWND owner = nullptr;
     PresetUserInterface* ui;
 };
+
+} // namespace kel::presets

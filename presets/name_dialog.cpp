@@ -11,6 +11,11 @@
 #include "ui/this_module.h"
 #include "ui/win32_handles.h"
 
+namespace kel::presets {
+
+using namespace kel::shell;
+using namespace kel::ui;
+
 namespace {
 
 constexpr int kNameFieldId = 10;
@@ -145,3 +150,5 @@ int KelPresetBank::showNameDialog(int slot) {
     return static_cast<int>(DialogBoxParamA(thisModule(), MAKEINTRESOURCEA(KEL_NAME_DIALOG), owner,
                                             nameDialogProcedure, reinterpret_cast<LPARAM>(&state)));
 }
+
+} // namespace kel::presets

@@ -7,6 +7,10 @@
 #include "presets/preset_user_interface.h"
 #include "ui/win32_handles.h"
 
+namespace kel::presets {
+
+using namespace kel::ui;
+
 namespace {
 
 constexpr const char* kArchiveFilter = "Sonadrix presets archive\0*.kpa\0";
@@ -177,3 +181,5 @@ bool KelPresetBank::importPresets() {
     refresh();
     return true;
 }
+
+} // namespace kel::presets

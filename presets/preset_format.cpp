@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+namespace kel::presets {
+
+using namespace kel::shell;
+
 namespace {
 
 constexpr char kArchiveMagic[] = "Sonadrix"; // with its zero byte: 9 bytes
@@ -170,3 +174,5 @@ ArchiveStep ArchiveReader::next(ArchiveRecord& record) {
     record = decodeArchiveRecord(buffer.data(), recordSize);
     return ArchiveStep::Record;
 }
+
+} // namespace kel::presets

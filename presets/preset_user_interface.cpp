@@ -1,5 +1,7 @@
 #include "presets/preset_user_interface.h"
 
+namespace kel::presets {
+
 namespace {
 
 class SystemUserInterface : public PresetUserInterface {
@@ -21,3 +23,5 @@ PresetUserInterface& systemPresetUserInterface() {
     static SystemUserInterface system;
     return system;
 }
+
+} // namespace kel::presets

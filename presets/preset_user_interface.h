@@ -6,6 +6,8 @@
 
 #include <commdlg.h>
 
+namespace kel::presets {
+
 inline constexpr const char* kPresetMessageCaption = "Sonadrix Plug-In";
 
 class PresetUserInterface {
@@ -20,3 +22,5 @@ public:
 
 // GetSaveFileNameA, GetOpenFileNameA and MessageBoxA.
 PresetUserInterface& systemPresetUserInterface();
+
+} // namespace kel::presets

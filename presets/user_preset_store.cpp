@@ -8,6 +8,11 @@
 #include "presets/preset_user_interface.h"
 #include "ui/menu_commands.h"
 
+namespace kel::presets {
+
+using namespace kel::shell;
+using namespace kel::ui;
+
 namespace {
 
 constexpr const char* kDeleteAllQuestion = "Are You sure you want to delete all user presets?";
@@ -223,3 +228,5 @@ bool KelPresetBank::deleteAllUserPresets() {
     refresh();
     return true;
 }
+
+} // namespace kel::presets

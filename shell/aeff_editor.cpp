@@ -2,6 +2,8 @@
 
 #include "shell/audio_effect.h"
 
+namespace kel::shell {
+
 namespace {
 std::atomic<VstInt32> moduleKnobMode{0};
 }
@@ -37,3 +39,5 @@ bool AEffEditor::setKnobMode(VstInt32 mode) {
 VstInt32 AEffEditor::knobMode() {
     return moduleKnobMode.load(std::memory_order_relaxed);
 }
+
+} // namespace kel::shell

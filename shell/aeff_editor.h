@@ -5,6 +5,8 @@
 
 #include "shell/vst_interface.h"
 
+namespace kel::shell {
+
 class AudioEffect;
 
 class AEffEditor {
@@ -43,3 +45,5 @@ protected:
     std::atomic<bool> updateFlag{false};
     ERect rect{};
 };
+
+} // namespace kel::shell

@@ -5,6 +5,8 @@
 
 #include "shell/aeff_editor.h"
 
+namespace kel::shell {
+
 namespace {
 
 AudioEffect* effectOf(AEffect* record) {
@@ -231,3 +233,5 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
         return 0;
     }
 }
+
+} // namespace kel::shell

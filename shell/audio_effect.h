@@ -4,6 +4,8 @@
 
 #include "shell/vst_interface.h"
 
+namespace kel::shell {
+
 class AEffEditor;
 
 class AudioEffect {
@@ -88,3 +90,5 @@ protected:
     VstInt32 blockSize = 1024;
     AEffect cEffect;
 };
+
+} // namespace kel::shell

@@ -4,6 +4,8 @@
 
 #include "shell/aeff_editor.h"
 
+namespace kel::shell {
+
 namespace {
 
 // The modifier byte of an editor key arrives as the float option; anything that is not a small
@@ -97,3 +99,5 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
         return AudioEffect::dispatcher(opcode, index, value, ptr, opt);
     }
 }
+
+} // namespace kel::shell

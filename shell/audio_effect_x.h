@@ -3,6 +3,8 @@
 
 #include "shell/audio_effect.h"
 
+namespace kel::shell {
+
 class AudioEffectX : public AudioEffect {
 public:
     using AudioEffect::AudioEffect;
@@ -34,3 +36,5 @@ public:
     virtual bool beginEdit(VstInt32 index);
     virtual bool endEdit(VstInt32 index);
 };
+
+} // namespace kel::shell

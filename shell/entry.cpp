@@ -1,3 +1,7 @@
 #include "shell/entry.h"
 
+namespace kel::shell {
+
 bool creationFailed = false;
+
+} // namespace kel::shell

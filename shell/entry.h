@@ -5,6 +5,8 @@
 
 #include "shell/vst_interface.h"
 
+namespace kel::shell {
+
 // Set when an instance could not create its editor. Module-wide and never cleared: from then on
 // the entry point refuses every instance in this process.
 extern bool creationFailed;
@@ -26,3 +28,5 @@ AEffect* createEffectInstance(audioMasterCallback audioMaster) {
     }
     return effect->getAeffect();
 }
+
+} // namespace kel::shell

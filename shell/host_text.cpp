@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace kel::shell {
+
 void copyHostText(char* buffer, std::size_t capacity, const char* text) {
     if (!buffer || capacity == 0) {
         return;
@@ -25,3 +27,5 @@ void formatHostText(char* buffer, std::size_t capacity, const char* format, ...)
         buffer[0] = 0;
     }
 }
+
+} // namespace kel::shell

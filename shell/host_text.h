@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+namespace kel::shell {
+
 // Capacities in bytes, terminator included. Hosts conventionally give parameter texts 8 bytes
 // and the effect name 32, vendor and product 64; "Mid Boost" needs 10, and hosts give parameter
 // texts more room than 8 in practice, so those are bounded at 16.
@@ -22,3 +24,5 @@ void formatHostText(char* buffer, std::size_t capacity, const char* format, ...)
     __attribute__((format(printf, 3, 4)))
 #endif
     ;
+
+} // namespace kel::shell

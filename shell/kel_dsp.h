@@ -8,6 +8,8 @@
 #include "dsp/stereo_run.h"
 #include "shell/kel_effect_base.h"
 
+namespace kel::shell {
+
 template <class Model>
 class KelDSP : public KelEffectBase {
 public:
@@ -22,13 +24,13 @@ public:
     void process(float** inputs, float** outputs, VstInt32 sampleFrames) override {
         if (!handledWithoutProcessors(inputs, outputs, sampleFrames, true)) {
             applyPendingChanges();
-            runStereoAdding(processorLeft, processorRight, inputs, outputs, sampleFrames);
+            dsp::runStereoAdding(processorLeft, processorRight, inputs, outputs, sampleFrames);
         }
     }
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override {
         if (!handledWithoutProcessors(inputs, outputs, sampleFrames, false)) {
             applyPendingChanges();
-            runStereoReplacing(processorLeft, processorRight, inputs, outputs, sampleFrames);
+            dsp::runStereoReplacing(processorLeft, processorRight, inputs, outputs, sampleFrames);
         }
     }
 
@@ -63,3 +65,5 @@ protected:
     typename Model::Preamp processorLeft;  // channel 0
     typename Model::Preamp processorRight; // channel 1
 };
+
+} // namespace kel::shell

@@ -7,6 +7,8 @@
 #include "shell/parameter_values.h"
 #include "shell/parameters.h"
 
+namespace kel::shell {
+
 KelEffectBase::KelEffectBase(audioMasterCallback host, const PluginDescription& description)
     : AudioEffectX(host, kNumPrograms, kNumParameters), plugin(description) {
     setNumInputs(2);
@@ -209,3 +211,5 @@ VstInt32 KelEffectBase::canDo(char* text) {
     }
     return -1;
 }
+
+} // namespace kel::shell

@@ -9,6 +9,8 @@
 #include "shell/plugin_description.h"
 #include "shell/program_record.h"
 
+namespace kel::shell {
+
 class KelEffectBase : public AudioEffectX {
 public:
     KelEffectBase(audioMasterCallback host, const PluginDescription& description);
@@ -62,3 +64,5 @@ protected:
 private:
     bool fillPinProperties(VstInt32 index, VstPinProperties* properties, const char* format);
 };
+
+} // namespace kel::shell

@@ -1,5 +1,7 @@
 #include "shell/parameter_values.h"
 
+namespace kel::shell {
+
 float toParameterValue(int setting, int low, int high) {
     if (high <= low) {
         return 0.0f;
@@ -21,3 +23,5 @@ int toPresetValue(float value, int low, int high) {
     }
     return static_cast<int>(scaled);
 }
+
+} // namespace kel::shell

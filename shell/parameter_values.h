@@ -1,6 +1,8 @@
 // Conversions between the integer settings of a preset and normalised parameter values.
 #pragma once
 
+namespace kel::shell {
+
 // Integer setting (clamped to low..high) to the normalised value (setting - low) / (high - low),
 // rounded to single precision.
 float toParameterValue(int setting, int low, int high);
@@ -9,3 +11,5 @@ float toParameterValue(int setting, int low, int high);
 // clamped to low..high. Truncation means 70 comes back as 69: 0.7f is 0.699999988. Values outside
 // 0..1 and infinities give the nearest end, NaN gives low.
 int toPresetValue(float value, int low, int high);
+
+} // namespace kel::shell

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+namespace kel::shell {
+
 enum ParameterIndex : int {
     kEffectParameter = 0, // on/off switch: 0.0 on, 1.0 off (bypass)
     kGainParameter = 1,
@@ -34,3 +36,5 @@ inline constexpr ParameterInfo kParameterTable[kNumParameters] = {
 // switches on, in between (both ends included) the switch keeps its state.
 inline constexpr float kBypassOnAbove = 0.75f;
 inline constexpr float kBypassOffBelow = 0.25f;
+
+} // namespace kel::shell

@@ -4,6 +4,8 @@
 
 #include "shell/vst_interface.h"
 
+namespace kel::shell {
+
 inline constexpr const char* kVendorName = "Sonadrix";
 inline constexpr const char* kProductName = "Orvalle Vol.2";
 inline constexpr VstInt32 kVendorVersion = 1;
@@ -30,3 +32,5 @@ struct PluginDescription {
     const char* welcomeText;
     const char* aboutText;
 };
+
+} // namespace kel::shell

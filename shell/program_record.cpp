@@ -6,6 +6,8 @@
 #include "shell/host_text.h"
 #include "shell/parameter_values.h"
 
+namespace kel::shell {
+
 void ProgramRecord::fill(const BuiltInPreset& preset) {
     setName(preset.name);
     values[kEffectParameter] = 0.0f;
@@ -43,3 +45,5 @@ void ProgramRecord::setValue(int index, float value) {
 float ProgramRecord::getValue(int index) const {
     return (index >= 0 && index < kNumParameters) ? values[index] : 0.0f;
 }
+
+} // namespace kel::shell

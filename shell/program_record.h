@@ -4,6 +4,8 @@
 #include "shell/parameters.h"
 #include "shell/plugin_description.h"
 
+namespace kel::shell {
+
 class ProgramRecord {
 public:
     static constexpr int kNameSize = 32; // 31 characters and the terminator
@@ -27,3 +29,5 @@ private:
     float values[kNumParameters] = {};
     bool modified = false;
 };
+
+} // namespace kel::shell

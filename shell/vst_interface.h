@@ -1,6 +1,8 @@
 // The VST 2.x binary interface between a host and our plug-ins, as far as the plug-ins use it:
 // the effect record, the dispatcher and host-callback operation codes, and the small records that
-// travel through them. Written from the published table of the interface.
+// travel through them. Written from the published table of the interface. A C interface shared
+// with every host, so its declarations stay in the global namespace, as a platform's headers do;
+// everything else of ours lives in namespace kel::<folder>.
 #pragma once
 
 #include <cstddef>

@@ -6,6 +6,8 @@
 #include "ui/this_module.h"
 #include "ui/win32_handles.h"
 
+namespace kel::ui {
+
 namespace {
 
 constexpr UINT kHelpContextCommand = 0x000F; // HH_HELP_CONTEXT
@@ -124,3 +126,5 @@ bool openHelp(HWND window, HtmlHelpBinding& binding) {
     HWND caller = GetParent(window);
     return htmlHelp(caller ? caller : window, path, kHelpContextCommand, kHelpContext) != nullptr;
 }
+
+} // namespace kel::ui

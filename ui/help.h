@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+namespace kel::ui {
+
 inline constexpr const char* kHelpFileName = "Orvalle1.chm";
 inline constexpr DWORD kHelpContext = 7;
 inline constexpr std::size_t kHelpPathSize = MAX_PATH;
@@ -58,3 +60,5 @@ void replaceFileName(char* path, std::size_t size, const char* fileName);
 
 // The file registered for the HTML Help control, or false.
 bool registeredHtmlHelpModule(char* path, std::size_t size);
+
+} // namespace kel::ui

@@ -4,6 +4,8 @@
 
 #include "ui/this_module.h"
 
+namespace kel::ui {
+
 namespace {
 
 UINT platformFlags(int flags, int understood) {
@@ -146,3 +148,5 @@ int PopupMenu::track(int x, int y, HWND window) {
         popup.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
         x + frame.left, y + frame.top, 0, window, nullptr));
 }
+
+} // namespace kel::ui

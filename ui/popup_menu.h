@@ -9,6 +9,8 @@
 
 #include "ui/win32_handles.h"
 
+namespace kel::ui {
+
 class PopupMenu {
 public:
     // Flag bits of append, insert and modify.
@@ -62,3 +64,5 @@ private:
 
 // The caption under which a text shows literally in a menu: every "&" doubled.
 std::string literalMenuCaption(const std::string& text);
+
+} // namespace kel::ui

@@ -4,6 +4,8 @@
 
 #include "ui/win32_handles.h"
 
+namespace kel::ui {
+
 namespace {
 
 void copyText(char* text, int size, const char* source) {
@@ -39,3 +41,5 @@ int readSetting(const char* name, char* text, int size, const char* defaultText)
     copyText(text, size, defaultText);
     return -1;
 }
+
+} // namespace kel::ui

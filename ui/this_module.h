@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+namespace kel::ui {
+
 inline HMODULE thisModule() {
     HMODULE module = nullptr;
     GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
@@ -10,3 +12,5 @@ inline HMODULE thisModule() {
                        reinterpret_cast<LPCSTR>(&thisModule), &module);
     return module;
 }
+
+} // namespace kel::ui

@@ -12,6 +12,8 @@
 
 #include <utility>
 
+namespace kel::ui {
+
 // One handle of the kind Closer describes: Closer::Handle its type, Closer::empty() the value
 // that holds nothing, Closer::close() what gives a handle back.
 template <typename Closer>
@@ -171,3 +173,5 @@ private:
     HDC target;
     HGDIOBJ previous;
 };
+
+} // namespace kel::ui

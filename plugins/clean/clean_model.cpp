@@ -2,11 +2,16 @@
 
 #include "plugins/level_mapping.h"
 
+namespace kel::clean {
+
+using namespace kel::dsp;
+using namespace kel::plugins;
+
 CleanModel::Settings CleanModel::deriveSettings(int gain, int bright, int output) {
     const float gainDb = settingDecibels(gain, 60.0, -40.0);
     Settings settings;
     settings.level = outputLevel(output);
-    settings.drive = 5.0f * kel_dsp::decibelsToGain(gainDb);
+    settings.drive = 5.0f * kel::dsp::decibelsToGain(gainDb);
     settings.bright = static_cast<float>(bright);
     return settings;
 }
@@ -16,3 +21,5 @@ void CleanModel::configure(CleanPreamp& preamp, const Settings& settings) {
     preamp.setLevel(settings.level);
     preamp.setBright(settings.bright);
 }
+
+} // namespace kel::clean

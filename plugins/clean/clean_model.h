@@ -4,8 +4,10 @@
 #include "dsp/clean_preamp.h"
 #include "shell/plugin_description.h"
 
+namespace kel::clean {
+
 struct CleanModel {
-    using Preamp = CleanPreamp;
+    using Preamp = dsp::CleanPreamp;
 
     // What the processors get, derived from the integer settings.
     struct Settings {
@@ -16,9 +18,9 @@ struct CleanModel {
 
     // Gain and Output span -40 to +20 dB in steps of 0.6 dB; drive is 5 times the Gain factor.
     static Settings deriveSettings(int gain, int bright, int output);
-    static void configure(CleanPreamp& preamp, const Settings& settings);
+    static void configure(dsp::CleanPreamp& preamp, const Settings& settings);
 
-    static constexpr PluginDescription description{
+    static constexpr shell::PluginDescription description{
         "HN-6 Clean Preamp",
         "Bright",
         {
@@ -35,3 +37,5 @@ struct CleanModel {
         "Orvalle Vol.2 by Sonadrix, version 1.0",
     };
 };
+
+} // namespace kel::clean

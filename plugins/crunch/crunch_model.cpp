@@ -2,11 +2,16 @@
 
 #include "plugins/level_mapping.h"
 
+namespace kel::crunch {
+
+using namespace kel::dsp;
+using namespace kel::plugins;
+
 CrunchModel::Settings CrunchModel::deriveSettings(int gain, int midBoost, int output) {
     const float gainDb = settingDecibels(gain, 30.0, 0.0);
     Settings settings;
     settings.level = outputLevel(output);
-    settings.drive = 7.0f * kel_dsp::decibelsToGain(gainDb);
+    settings.drive = 7.0f * kel::dsp::decibelsToGain(gainDb);
     settings.mid = static_cast<float>(midBoost);
     return settings;
 }
@@ -20,3 +25,5 @@ void CrunchModel::configure(CrunchPreamp& preamp, const Settings& settings) {
     preamp.setLevel(settings.level);
     preamp.setMidGain(settings.mid);
 }
+
+} // namespace kel::crunch

@@ -4,8 +4,10 @@
 #include "dsp/crunch_preamp.h"
 #include "shell/plugin_description.h"
 
+namespace kel::crunch {
+
 struct CrunchModel {
-    using Preamp = CrunchPreamp;
+    using Preamp = dsp::CrunchPreamp;
 
     // What the processors get, derived from the integer settings.
     struct Settings {
@@ -22,9 +24,9 @@ struct CrunchModel {
 
     // Gain spans 0 to +30 dB above a drive of 7; Output spans -40 to +20 dB.
     static Settings deriveSettings(int gain, int midBoost, int output);
-    static void configure(CrunchPreamp& preamp, const Settings& settings);
+    static void configure(dsp::CrunchPreamp& preamp, const Settings& settings);
 
-    static constexpr PluginDescription description{
+    static constexpr shell::PluginDescription description{
         "KR-6 Crunch Preamp",
         "Mid Boost",
         {
@@ -41,3 +43,5 @@ struct CrunchModel {
         "Orvalle Vol.2 by Sonadrix, version 1.0",
     };
 };
+
+} // namespace kel::crunch

@@ -11,6 +11,9 @@
 #include "tests/dsp/reference_chains.h"
 #include "tests/dsp/test_support.h"
 
+using namespace kel::dsp;
+using namespace kel::crunch;
+
 namespace chain_support {
 
 using test_support::Random;
@@ -130,17 +133,17 @@ std::vector<float> replacingReference(Reference& r, const std::vector<float>& x)
 }
 
 // The stereo entry, adding or replacing.
-using kel_dsp::runStereo;
+using kel::dsp::runStereo;
 
 // A chain with one of the stereo entry's kernels, for the typed tests of the stereo entry.
-template <class P, kel_dsp::StereoKernel K>
+template <class P, kel::dsp::StereoKernel K>
 struct ChainAndKernel {
     using Preamp = P;
-    static constexpr kel_dsp::StereoKernel kKernel = K;
+    static constexpr kel::dsp::StereoKernel kKernel = K;
 };
 
-inline const char* kernelName(kel_dsp::StereoKernel kernel) {
-    return kernel == kel_dsp::StereoKernel::Avx2 ? "AVX2" : "SSE2";
+inline const char* kernelName(kel::dsp::StereoKernel kernel) {
+    return kernel == kel::dsp::StereoKernel::Avx2 ? "AVX2" : "SSE2";
 }
 
 // What the stereo entry must equal: channel 1 completely, then channel 0.

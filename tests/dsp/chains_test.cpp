@@ -10,6 +10,9 @@
 
 #include "tests/dsp/chain_support.h"
 
+using namespace kel::dsp;
+using namespace kel::crunch;
+
 using namespace test_support;
 using namespace chain_support;
 
@@ -26,13 +29,13 @@ template <class Case>
 class StereoChains : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!kel_dsp::kernelRuns(Case::kKernel)) {
+        if (!kel::dsp::kernelRuns(Case::kKernel)) {
             GTEST_SKIP() << kernelName(Case::kKernel) << " does not run on this processor";
         }
     }
 };
 
-using kel_dsp::StereoKernel;
+using kel::dsp::StereoKernel;
 using ChainsAndKernels = ::testing::Types<ChainAndKernel<CleanPreamp, StereoKernel::Sse2>,
                                           ChainAndKernel<CleanPreamp, StereoKernel::Avx2>,
                                           ChainAndKernel<CrunchPreamp, StereoKernel::Sse2>,

@@ -11,6 +11,9 @@
 #include "plugins/clean/clean_model.h"
 #include "tests/dsp/chain_support.h"
 
+using namespace kel::dsp;
+using namespace kel::clean;
+
 using namespace test_support;
 using namespace chain_support;
 

@@ -10,6 +10,9 @@
 
 #include "tests/dsp/chain_support.h"
 
+using namespace kel::dsp;
+using namespace kel::crunch;
+
 using namespace test_support;
 using namespace chain_support;
 

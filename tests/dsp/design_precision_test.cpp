@@ -16,6 +16,9 @@
 #include "tests/dsp/reference_chains.h"
 #include "tests/dsp/test_support.h"
 
+using namespace kel::dsp;
+using namespace kel::crunch;
+
 namespace {
 
 struct Expected {
@@ -145,11 +148,11 @@ TEST(Decibels, TheConversionAndTheDesignsGainAreCorrectlyRounded) {
         {-39.400001525878906, 0x1.5f1d8ap-7f, 0x1.5f1d8cp-7f}, // the Output setting 1
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(test_support::bitsOf(kel_dsp::decibelsToGain(c.decibels)),
+        EXPECT_EQ(test_support::bitsOf(kel::dsp::decibelsToGain(c.decibels)),
                   test_support::bitsOf(c.gain))
             << c.decibels;
         EXPECT_EQ(test_support::bitsOf(
-                      static_cast<float>(kel_dsp::designGain(static_cast<float>(c.decibels)))),
+                      static_cast<float>(kel::dsp::designGain(static_cast<float>(c.decibels)))),
                   test_support::bitsOf(c.designGain))
             << c.decibels;
     }

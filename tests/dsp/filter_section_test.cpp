@@ -11,6 +11,8 @@
 #include "tests/dsp/reference_chains.h"
 #include "tests/dsp/test_support.h"
 
+using namespace kel::dsp;
+
 using namespace test_support;
 
 namespace {
@@ -323,7 +325,7 @@ TEST(FilterSection, RedesignWhileRunningKeepsTheState) {
     EXPECT_EQ(section.state1(), s1);
     EXPECT_EQ(section.state2(), s2);
     // The next output continues from that state: with zero input it is s1 itself.
-    EXPECT_EQ(section.processSample(0.0f), kel_dsp::flushTiny(s1));
+    EXPECT_EQ(section.processSample(0.0f), kel::dsp::flushTiny(s1));
 }
 
 TEST(StandaloneDesigns, HighPassHasAnUnnormalisedNumerator) {
@@ -381,8 +383,8 @@ TEST(SectionState, RunsBlocksAsSampleBySampleAndKeepsItsArithmetics) {
     highPassCoefficients(100.0f, kRate, highPass);
     peakingCoefficients(8.0f, 2000.0f, 0.2f, kRate, bell);
     const Design designs[] = {
-        {"Butterworth high-pass", kel_dsp::highPassDesign(kRate, 40.0f, true)},
-        {"high shelf", kel_dsp::highShelfDesign(kRate, 2000.0f, 12.0f, true)},
+        {"Butterworth high-pass", kel::dsp::highPassDesign(kRate, 40.0f, true)},
+        {"high shelf", kel::dsp::highShelfDesign(kRate, 2000.0f, 12.0f, true)},
         {"unnormalised high-pass", highPass},
         {"bell", bell},
     };

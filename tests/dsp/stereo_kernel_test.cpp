@@ -7,9 +7,11 @@
 
 #include "tests/dsp/chain_support.h"
 
+using namespace kel::dsp;
+
 using namespace test_support;
 using namespace chain_support;
-using kel_dsp::StereoKernel;
+using kel::dsp::StereoKernel;
 
 namespace {
 
@@ -46,7 +48,7 @@ TYPED_TEST(StereoKernels, RunFromEveryStackAlignment) {
     runSequential(false, left, right, in, expectedOut, static_cast<int>(x0.size()));
     int kernelsRun = 0;
     for (StereoKernel kernel : {StereoKernel::Sse2, StereoKernel::Avx2}) {
-        if (!kel_dsp::kernelRuns(kernel)) {
+        if (!kel::dsp::kernelRuns(kernel)) {
             continue;
         }
         ++kernelsRun;
@@ -64,9 +66,9 @@ TYPED_TEST(StereoKernels, RunFromEveryStackAlignment) {
 }
 
 TEST(StereoKernel, TheFastestOneRunsHere) {
-    EXPECT_TRUE(kel_dsp::kernelRuns(kel_dsp::fastestStereoKernel()));
+    EXPECT_TRUE(kel::dsp::kernelRuns(kel::dsp::fastestStereoKernel()));
 #if !defined(__x86_64__)
     // 32-bit code keeps to SSE2: with eight vector registers the AVX2 kernel is no faster.
-    EXPECT_FALSE(kel_dsp::kernelRuns(StereoKernel::Avx2));
+    EXPECT_FALSE(kel::dsp::kernelRuns(StereoKernel::Avx2));
 #endif
 }

@@ -11,6 +11,8 @@
 
 #include "dsp/filter_section.h"
 
+using namespace kel::dsp;
+
 namespace test_support {
 
 constexpr double kPi = 3.14159265358979323846;

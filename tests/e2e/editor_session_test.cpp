@@ -20,6 +20,13 @@
 #include "widgets/knob_geometry.h"
 #include "widgets/param_display.h"
 
+using namespace kel::dsp;
+using namespace kel::editor;
+using namespace kel::clean;
+using namespace kel::crunch;
+using namespace kel::presets;
+using namespace kel::shell;
+
 namespace {
 
 using namespace VSTGUI;

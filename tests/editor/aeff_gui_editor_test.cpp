@@ -15,6 +15,9 @@
 #include "widgets/draw_context.h"
 #include "widgets/knob.h"
 
+using namespace kel::editor;
+using namespace kel::shell;
+
 namespace {
 
 using namespace VSTGUI;

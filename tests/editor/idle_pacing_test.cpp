@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kel::editor;
+
 namespace {
 
 TEST(IdlePacing, TickDistanceIsSignedAcrossTheWrap) {

@@ -20,6 +20,13 @@
 #include "widgets/frame.h"
 #include "widgets/platform_objects.h"
 
+using namespace kel::editor;
+using namespace kel::host;
+using namespace kel::clean;
+using namespace kel::crunch;
+using namespace kel::presets;
+using namespace kel::shell;
+
 namespace {
 
 using namespace VSTGUI;

@@ -6,6 +6,9 @@
 
 #include "presets/preset_format.h"
 
+using namespace kel::presets;
+using namespace kel::shell;
+
 namespace {
 
 void check(bool condition) {

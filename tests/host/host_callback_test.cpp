@@ -8,6 +8,8 @@
 
 #include "host/host_callback.h"
 
+using namespace kel::host;
+
 namespace {
 
 TEST(HostCallback, KeepsTheLatestEventsOfManyThreadsInOrder) {

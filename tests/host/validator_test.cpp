@@ -22,6 +22,9 @@
 #include "host/validator.h"
 #include "host/validator_support.h"
 
+using namespace kel::host;
+using namespace kel::ui;
+
 namespace {
 
 std::string besideThisProgram(const std::string& file) {

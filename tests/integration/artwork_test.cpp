@@ -13,6 +13,8 @@
 #include "tests/integration/module_paths.h"
 #include "widgets/knob_geometry.h"
 
+using namespace kel::editor;
+
 namespace {
 
 struct Rgb {

@@ -12,6 +12,8 @@
 #include "host/plugin_module.h"
 #include "tests/integration/module_paths.h"
 
+using namespace kel::host;
+
 namespace {
 
 struct ModuleCase {

@@ -19,6 +19,11 @@
 #include "shell/kel_dsp.h"
 #include "tests/integration/module_paths.h"
 
+using namespace kel::host;
+using namespace kel::clean;
+using namespace kel::crunch;
+using namespace kel::shell;
+
 namespace {
 
 std::string tempFile(const std::string& name) {

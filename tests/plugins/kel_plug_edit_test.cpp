@@ -9,6 +9,12 @@
 #include "plugins/crunch/crunch_model.h"
 #include "tests/support/test_host.h"
 
+using namespace kel::host;
+using namespace kel::plugins;
+using namespace kel::clean;
+using namespace kel::crunch;
+using namespace kel::shell;
+
 namespace {
 
 template <class Model>

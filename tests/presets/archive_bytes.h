@@ -8,6 +8,8 @@
 
 #include "presets/preset_format.h"
 
+using namespace kel::presets;
+
 // An archive of the given presets; headerRecordSize (when not 0) claims another plug-in's record
 // size in the header.
 inline std::vector<std::uint8_t>

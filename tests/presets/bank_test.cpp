@@ -4,6 +4,12 @@
 
 #include "tests/presets/preset_test_support.h"
 
+using namespace kel::host;
+using namespace kel::clean;
+using namespace kel::crunch;
+using namespace kel::presets;
+using namespace kel::shell;
+
 namespace {
 
 template <class Model>

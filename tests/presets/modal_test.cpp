@@ -7,6 +7,11 @@
 #include "ui/help.h"
 #include "ui/menu_commands.h"
 
+using namespace kel::host;
+using namespace kel::clean;
+using namespace kel::presets;
+using namespace kel::ui;
+
 namespace {
 
 constexpr int kOwnerLeft = 100;

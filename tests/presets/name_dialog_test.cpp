@@ -6,6 +6,10 @@
 #include "tests/support/modal_robot.h"
 #include "ui/menu_commands.h"
 
+using namespace kel::host;
+using namespace kel::clean;
+using namespace kel::presets;
+
 namespace {
 
 constexpr int kNameField = 10;

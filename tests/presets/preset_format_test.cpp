@@ -10,6 +10,8 @@
 
 #include "tests/presets/archive_bytes.h"
 
+using namespace kel::presets;
+
 namespace {
 
 constexpr int kCleanRecord = 48;  // HN-6

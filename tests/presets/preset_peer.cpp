@@ -11,6 +11,10 @@
 
 #include "tests/presets/preset_test_support.h"
 
+using namespace kel::clean;
+using namespace kel::crunch;
+using namespace kel::presets;
+
 namespace {
 
 enum Exit { kDone = 0, kUsage = 1, kFailed = 2, kTimedOut = 3, kUnexpected = 4 };

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+using namespace kel::host;
+using namespace kel::presets;
+
 bool writeStoredPreset(const std::string& name, const PresetValues& values, int recordSize) {
     return writeValue(kUserPresetKey, name, REG_BINARY, encodeStoredPreset(values, recordSize));
 }

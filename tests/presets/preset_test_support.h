@@ -21,6 +21,14 @@
 #include "tests/support/sandbox.h"
 #include "tests/support/test_host.h"
 
+using namespace kel::editor;
+using namespace kel::host;
+using namespace kel::plugins;
+using namespace kel::clean;
+using namespace kel::crunch;
+using namespace kel::presets;
+using namespace kel::shell;
+
 // One plug-in instance as a host creates it through the entry point, with the editor object and
 // its bank. Closed (effClose) when it goes.
 template <class Model>

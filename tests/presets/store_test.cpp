@@ -6,6 +6,11 @@
 
 #include "tests/presets/preset_test_support.h"
 
+using namespace kel::host;
+using namespace kel::clean;
+using namespace kel::crunch;
+using namespace kel::presets;
+
 namespace {
 
 template <class Model>

@@ -5,6 +5,9 @@
 
 #include "tests/presets/preset_test_support.h"
 
+using namespace kel::clean;
+using namespace kel::presets;
+
 namespace {
 
 class Peer {

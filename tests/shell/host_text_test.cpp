@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kel::shell;
+
 namespace {
 
 constexpr char kGuard = '\x7e';

@@ -19,6 +19,12 @@
 #include "shell/parameter_values.h"
 #include "tests/support/test_host.h"
 
+using namespace kel::host;
+using namespace kel::plugins;
+using namespace kel::clean;
+using namespace kel::crunch;
+using namespace kel::shell;
+
 namespace {
 
 using Signal = std::vector<float>;

@@ -15,6 +15,11 @@
 #include "plugins/crunch/crunch_model.h"
 #include "tests/support/test_host.h"
 
+using namespace kel::host;
+using namespace kel::clean;
+using namespace kel::crunch;
+using namespace kel::shell;
+
 namespace {
 
 // Records what reaches setParameter (the program marker among it) and when it is destroyed.

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kel::shell;
+
 namespace {
 
 int roundTrip(int setting, int high) {

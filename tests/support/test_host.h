@@ -3,6 +3,8 @@
 
 #include "host/host_callback.h"
 
+using namespace kel::host;
+
 // Back to a plain host: version 2400, vendor "Test Vendor", product "Test Host", nothing recorded.
 inline void resetTestHost() {
     hostState() = HostState{};

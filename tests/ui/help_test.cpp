@@ -8,6 +8,8 @@
 #include "ui/help.h"
 #include "ui/settings.h"
 
+using namespace kel::ui;
+
 namespace {
 
 HMODULE failingLoader(const char*) {

@@ -7,6 +7,8 @@
 #include "ui/menu_commands.h"
 #include "ui/popup_menu.h"
 
+using namespace kel::ui;
+
 namespace {
 
 TEST(PopupMenu, WithoutAPopupEveryOperationRefuses) {

@@ -7,6 +7,8 @@
 #include "ui/help.h"
 #include "ui/settings.h"
 
+using namespace kel::ui;
+
 namespace {
 class SettingsTest : public ::testing::Test {
 protected:

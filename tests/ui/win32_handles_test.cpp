@@ -9,6 +9,8 @@
 #include "tests/support/sandbox.h"
 #include "ui/win32_handles.h"
 
+using namespace kel::ui;
+
 namespace {
 
 constexpr const char* kScratchKey = "Software\\Sonadrix\\HandleTest";
