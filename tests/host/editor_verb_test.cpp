@@ -23,14 +23,6 @@
 
 namespace {
 
-std::string besideThisProgram(const std::string& file) {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
-    folder.resize(folder.find_last_of("\\/") + 1);
-    return folder + file;
-}
-
 const std::string kEditorOfFake = "editor \"" + besideThisProgram("fake_editor_plugin.dll") + "\"";
 
 // kelhost.exe with the given arguments; mode goes to the fake plug-in through FAKE_EDITOR_MODE.

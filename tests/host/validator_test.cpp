@@ -27,14 +27,6 @@ using namespace kel::ui;
 
 namespace {
 
-std::string besideThisProgram(const std::string& file) {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
-    folder.resize(folder.find_last_of("\\/") + 1);
-    return folder + file;
-}
-
 // ---- Pieces ----
 
 TEST(ValidatorPieces, RandomNumbersRepeatPerSeedAndDifferPerTest) {

@@ -11,6 +11,10 @@ std::string programFolder() {
 
 } // namespace
 
+std::string besideThisProgram(const std::string& file) {
+    return programFolder() + file;
+}
+
 void answerMessagesFor(int ms) {
     const DWORD start = GetTickCount();
     do {
@@ -46,7 +50,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::string& argume
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = outputWrite;
     startup.hStdError = options.errorsAsLines ? outputWrite : errorWrite;
-    std::string line = "\"" + programFolder() + program + "\" " + arguments;
+    std::string line = "\"" + besideThisProgram(program) + "\" " + arguments;
     if (options.environmentName) {
         SetEnvironmentVariableA(options.environmentName, options.environmentValue);
     }
