@@ -15,10 +15,19 @@ source scripts/wine-env.sh
 kel_start_wine_server
 trap kel_stop_wine_server EXIT
 
+# Where this machine cannot run 32-bit programs, the 64-bit host and plug-ins show everything.
+shown=win32
+if [ "$KEL_RUNS_32BIT" = no ]; then
+    shown=win64
+fi
 for preset in win32 win64; do
     for plugin in "HN-6 Clean Preamp" "KR-6 Crunch Preamp"; do
         echo
         echo "== $preset: out/$preset/$plugin.dll"
+        if [ "$preset" = win32 ] && [ "$KEL_RUNS_32BIT" = no ]; then
+            echo "Built and installed; not loaded here: this machine cannot run 32-bit x86 programs."
+            continue
+        fi
         scripts/wine-run "build/$preset/bin/kelhost.exe" info "out/$preset/$plugin.dll"
     done
 done
@@ -41,14 +50,13 @@ done
 sox -m "${chord[@]}" "$work/chord.wav"
 sox "${notes[@]}" "$work/chord.wav" "$demo/phrase.wav"
 
-host=build/win32/bin/kelhost.exe
 render() { # plug-in, program number, output name
-    scripts/wine-run "$host" render "out/win32/$1.dll" "$demo/phrase.wav" "$demo/$3.wav" \
-        --program "$2" --format f32
+    scripts/wine-run "build/$shown/bin/kelhost.exe" render "out/$shown/$1.dll" "$demo/phrase.wav" \
+        "$demo/$3.wav" --program "$2" --format f32
     echo "  $demo/$3.wav"
 }
 echo
-echo "== Demo renders (44.1 kHz, 32-bit float stereo), from $demo/phrase.wav:"
+echo "== Demo renders through out/$shown (44.1 kHz, 32-bit float stereo), from $demo/phrase.wav:"
 render "HN-6 Clean Preamp" 0 "hn6_default"
 render "HN-6 Clean Preamp" 2 "hn6_low_bright"
 render "HN-6 Clean Preamp" 3 "hn6_high_hot"
@@ -56,6 +64,6 @@ render "KR-6 Crunch Preamp" 1 "kr6_clean"
 render "KR-6 Crunch Preamp" 3 "kr6_mid_drive"
 render "KR-6 Crunch Preamp" 4 "kr6_high_drive"
 echo
-scripts/screenshots.sh out/win32 build/win32/bin/kelhost.exe out/screenshots
+scripts/screenshots.sh "out/$shown" "build/$shown/bin/kelhost.exe" out/screenshots
 echo
 echo "Plug-ins installed in: out/win32 (32-bit) and out/win64 (64-bit)"

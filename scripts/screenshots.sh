@@ -4,20 +4,26 @@
 #
 #   scripts/screenshots.sh [DLL_FOLDER [KELHOST_EXE [OUTPUT_FOLDER]]]
 #
-# DLL_FOLDER holds "HN-6 Clean Preamp.dll" and "KR-6 Crunch Preamp.dll" (default out/win32);
-# KELHOST_EXE is our host of the same bitness (default build/<win32|win64>/bin/kelhost.exe after
-# the DLL folder's name, else build/win32/bin/kelhost.exe); OUTPUT_FOLDER defaults to
-# docs/screenshots. Without a display it runs itself on a virtual one (Xvfb).
+# DLL_FOLDER holds "HN-6 Clean Preamp.dll" and "KR-6 Crunch Preamp.dll" (default out/win32, or
+# out/win64 on a machine that cannot run 32-bit programs); KELHOST_EXE is our host of the same
+# bitness (default build/<win32|win64>/bin/kelhost.exe after the DLL folder's name, else
+# build/win32/bin/kelhost.exe); OUTPUT_FOLDER defaults to docs/screenshots. Without a display it
+# runs itself on a virtual one (Xvfb).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" "$root/scripts/screenshots.sh" "$@"
 fi
+source "$root/scripts/wine-env.sh"
 
 # Relative arguments are taken from the caller's folder.
 absolute() { realpath -m -- "$1"; }
-dlls=$(absolute "${1:-$root/out/win32}")
+default_dlls=$root/out/win32
+if [ "$KEL_RUNS_32BIT" = no ]; then
+    default_dlls=$root/out/win64
+fi
+dlls=$(absolute "${1:-$default_dlls}")
 case "$(basename "$dlls")" in
 win64) default_host=$root/build/win64/bin/kelhost.exe ;;
 *) default_host=$root/build/win32/bin/kelhost.exe ;;
@@ -36,7 +42,6 @@ done
 mkdir -p "$output"
 
 cd "$root"
-source scripts/wine-env.sh
 kel_start_wine_server
 trap kel_stop_wine_server EXIT
 
@@ -44,8 +49,8 @@ shoot() { # plug-in, layout, picture name
     local picture=$output/$3.png log
     rm -f "$picture"
     # The screenshot is taken 0.3 s after the editor is ready; the window closes after 1 s.
-    if ! log=$(wine "$host" editor "$(winepath -w "$dlls/$1.dll")" --layout "$2" \
-        --screenshot "$(winepath -w "$picture")" --seconds 1 2>&1); then
+    if ! log=$(scripts/wine-run "$host" editor "$(kel_wine winepath -w "$dlls/$1.dll")" \
+        --layout "$2" --screenshot "$(kel_wine winepath -w "$picture")" --seconds 1 2>&1); then
         echo "$log" | tr -d '\r' >&2
         if echo "$log" | grep -q "opened no editor"; then
             fail "$1 ($2 layout) opened no editor: no picture of it"

@@ -6,6 +6,48 @@ export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
+# Whether this machine runs 32-bit x86 programs: "yes" or "no". Some kernels are built without
+# 32-bit support; there every i386 program ends with "Exec format error", Wine's 32-bit loader and
+# server among them. Probed once, by Wine's 32-bit loader answering its version, and exported, so
+# that every script and test started below takes the same answer (set it to "no" beforehand to
+# take the 64-bit-only way on any machine).
+if [ "${KEL_RUNS_32BIT:-}" != yes ] && [ "${KEL_RUNS_32BIT:-}" != no ]; then
+    if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        KEL_RUNS_32BIT=yes
+    else
+        KEL_RUNS_32BIT=no
+    fi
+fi
+export KEL_RUNS_32BIT
+
+# The Wine loader every Wine call goes through. Debian's launcher ("wine", and "wineboot",
+# "winepath" through it) takes the 32-bit loader whenever that is installed, even for 64-bit
+# programs, so without 32-bit support the 64-bit loader is called directly, and named as the
+# loader of the processes it starts. The "wineserver" script takes the 64-bit server either way.
+if [ "$KEL_RUNS_32BIT" = yes ]; then
+    kel_wine_loader=wine
+else
+    kel_wine_loader=/usr/lib/wine/wine64
+    export WINELOADER=$kel_wine_loader
+fi
+kel_wine() {
+    "$kel_wine_loader" "$@"
+}
+
+# The exit status of scripts/wine-run when it is asked to run a 32-bit program where none can run.
+kel_status_no_32bit=69
+
+# Prints the machine field of a Windows program or DLL in hex ("14c": 32-bit x86, "8664": x86-64);
+# prints nothing for any other file or name.
+kel_pe_machine() {
+    local file=$1 header
+    [ -f "$file" ] && [ "$(head -c 2 -- "$file")" = MZ ] || return 0
+    header=$(od -An -tu4 -j 60 -N 4 -- "$file" | tr -d ' ')
+    [ -n "$header" ] && [ "$(od -An -tx1 -j "$header" -N 4 -- "$file" | tr -d ' ')" = 50450000 ] ||
+        return 0
+    od -An -tx2 -j $((header + 4)) -N 2 -- "$file" | tr -d ' ' | sed 's/^0*//'
+}
+
 # Creates the prefix on first use; parallel callers wait for the first one. Without a window
 # manager (Xvfb) Wine stalls about 2 s whenever it hides a window with a caption, unless it
 # draws the window frames itself: "Managed" = "N".
@@ -20,15 +62,15 @@ kel_ensure_wine_prefix() {
     (
         flock 9
         if [ ! -f "$WINEPREFIX/system.reg" ]; then
-            wineboot --init >/dev/null 2>&1 || true
+            kel_wine wineboot --init >/dev/null 2>&1 || true
             wineserver --wait || true
         fi
         if [ ! -f "$kel_prefix_settings" ]; then
-            wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+            kel_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
             # A program that crashes gets its backtrace printed and ends, instead of waiting
             # behind Wine's crash dialog.
-            wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
-                >/dev/null 2>&1
+            kel_wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 \
+                /f >/dev/null 2>&1
             touch "$kel_prefix_settings"
         fi
     ) 9>"$WINEPREFIX.lock"
@@ -44,7 +86,7 @@ kel_start_wine_server() {
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
     wineserver -p
-    wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+    kel_wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 kel_stop_wine_server() {
