@@ -15,6 +15,7 @@ packages=(
     fp-utils
     zip unzip
     clang libclang-rt-14-dev
+    g++-multilib qemu-user-static
 )
 
 sudo=""
