@@ -54,8 +54,12 @@ kel_pe_machine() {
 # The settings' marker names their version: bump it when the settings below change, so that
 # existing prefixes take them too.
 kel_prefix_settings=$WINEPREFIX/.kel-prefix-settings-2
+# A prefix made where 32-bit programs cannot run lacks Wine's 32-bit part. It is marked, and
+# completed when it is next used where they run (Wine updates a prefix without its time stamp).
+kel_prefix_without_32bit=$WINEPREFIX/.kel-prefix-without-32-bit
 kel_ensure_wine_prefix() {
-    if [ -f "$kel_prefix_settings" ]; then
+    if [ -f "$kel_prefix_settings" ] &&
+        { [ "$KEL_RUNS_32BIT" = no ] || [ ! -f "$kel_prefix_without_32bit" ]; }; then
         return 0
     fi
     mkdir -p "$(dirname "$WINEPREFIX")"
@@ -64,6 +68,14 @@ kel_ensure_wine_prefix() {
         if [ ! -f "$WINEPREFIX/system.reg" ]; then
             kel_wine wineboot --init >/dev/null 2>&1 || true
             wineserver --wait || true
+            if [ "$KEL_RUNS_32BIT" = no ]; then
+                touch "$kel_prefix_without_32bit"
+            fi
+        elif [ "$KEL_RUNS_32BIT" = yes ] && [ -f "$kel_prefix_without_32bit" ]; then
+            rm -f "$WINEPREFIX/.update-timestamp"
+            kel_wine wineboot --update >/dev/null 2>&1 || true
+            wineserver --wait || true
+            rm -f "$kel_prefix_without_32bit"
         fi
         if [ ! -f "$kel_prefix_settings" ]; then
             kel_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
