@@ -7,8 +7,9 @@
 #include <cstring>
 #include <new>
 
-#include "shell/parameter_values.h"
-#include "shell/parameters.h"
+#include "model/parameter_values.h"
+#include "model/parameters.h"
+#include "shell/effect_constants.h"
 #include "ui/menu_commands.h"
 #include "widgets/bitmap.h"
 #include "widgets/buttons.h"
@@ -20,6 +21,7 @@
 namespace kel::editor {
 
 using namespace kel::presets;
+using namespace kel::model;
 using namespace kel::shell;
 
 using namespace VSTGUI;

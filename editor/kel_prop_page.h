@@ -14,9 +14,9 @@
 
 #include "editor/aeff_gui_editor.h"
 #include "editor/editor_layout.h"
+#include "model/plugin_description.h"
 #include "presets/kel_preset_bank.h"
 #include "shell/audio_effect_x.h"
-#include "shell/plugin_description.h"
 #include "widgets/control.h"
 
 namespace VSTGUI {
@@ -35,7 +35,7 @@ enum StatusCode : int {
 class KelPropPage : public AEffGUIEditor, public VSTGUI::CControlListener {
 public:
     // Creates the bank and hands it the effect; bank() stays empty when that fails.
-    KelPropPage(shell::AudioEffectX* effect, const shell::PluginDescription& description);
+    KelPropPage(shell::AudioEffectX* effect, const model::PluginDescription& description);
     // Destroys the bank, which saves the quick slots.
     ~KelPropPage() override;
 
@@ -90,7 +90,7 @@ private:
     VSTGUI::CControl* slotButton(int slotNumber) const;
     void messageBox(const char* text) const;
 
-    const shell::PluginDescription& plugin;
+    const model::PluginDescription& plugin;
     std::unique_ptr<presets::KelPresetBank> presetBank;
     int rememberedSlot = 0;
     HWND parent = nullptr;

@@ -28,7 +28,7 @@ public:
         }
         host(nullptr, audioMasterGetVendorString, 0, 0, text, 0.0f);
         text[sizeof(text) - 1] = 0;
-        if (std::strcmp(text, shell::kVendorName) != 0) {
+        if (std::strcmp(text, model::kVendorName) != 0) {
             return;
         }
         std::memset(text, 0, sizeof(text));

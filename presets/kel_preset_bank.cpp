@@ -4,14 +4,15 @@
 
 #include <cstring>
 
+#include "model/parameter_values.h"
+#include "model/parameters.h"
 #include "presets/preset_user_interface.h"
-#include "shell/parameter_values.h"
-#include "shell/parameters.h"
 #include "ui/help.h"
 #include "ui/menu_commands.h"
 
 namespace kel::presets {
 
+using namespace kel::model;
 using namespace kel::shell;
 using namespace kel::ui;
 

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "model/plugin_description.h"
 #include "presets/layout_selector.h"
 #include "presets/preset_format.h"
 #include "shell/audio_effect_x.h"
-#include "shell/plugin_description.h"
 #include "ui/popup_menu.h"
 #include "ui/win32_handles.h"
 
@@ -39,7 +39,7 @@ public:
     static constexpr int kFirstUserPreset = 100;
 
     // Creates the change event and runs the first refresh.
-    explicit KelPresetBank(const shell::PluginDescription& description);
+    explicit KelPresetBank(const model::PluginDescription& description);
     // Saves the quick slots, destroys the menus, closes the event and the registry key.
     ~KelPresetBank();
     KelPresetBank(const KelPresetBank&) = delete;
@@ -119,7 +119,7 @@ private:
 
     bool refreshIfNeeded();
     bool isBuiltInNumber(int number) const { return number >= 0 && number < builtInCount; }
-    const shell::BuiltInPreset& builtIn(int index) const { return plugin.builtIns[index]; }
+    const model::BuiltInPreset& builtIn(int index) const { return plugin.builtIns[index]; }
     // The first built-in preset of that name, or -1.
     int builtInIndexOf(const std::string& name) const;
     void takeBuiltIn(int slot, int index);
@@ -143,9 +143,9 @@ private:
     std::string effectName() const;
     int message(const char* text, UINT style);
 
-    const shell::PluginDescription& plugin;
+    const model::PluginDescription& plugin;
     int layout = kWideLayoutSelector;
-    int builtInCount = shell::kBuiltInCount;
+    int builtInCount = model::kBuiltInCount;
     std::vector<std::string> userNames; // the user list
     ui::PopupMenu slotMenu;
     ui::PopupMenu builtInMenu;

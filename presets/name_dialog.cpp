@@ -13,7 +13,7 @@
 
 namespace kel::presets {
 
-using namespace kel::shell;
+using namespace kel::model;
 using namespace kel::ui;
 
 namespace {

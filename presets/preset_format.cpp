@@ -5,7 +5,7 @@
 
 namespace kel::presets {
 
-using namespace kel::shell;
+using namespace kel::model;
 
 namespace {
 

@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "shell/plugin_description.h"
+#include "model/plugin_description.h"
 
 namespace kel::presets {
 
 // Three integers, one for each of parameters 1 to 3: Gain, Bright or Mid Boost, Output.
-using PresetValues = std::array<int, shell::kPresetValueCount>;
+using PresetValues = std::array<int, model::kPresetValueCount>;
 
 // A preset name of at most 64 characters and its terminator.
-inline constexpr std::size_t kPresetNameBufferSize = shell::kMaxPresetNameLength + 1;
+inline constexpr std::size_t kPresetNameBufferSize = model::kMaxPresetNameLength + 1;
 
 // Stored preset: a little-endian record of the plug-in's size (48 bytes in the HN-6, 32 in the
 // KR-6): the size at offset 0, the three values at offsets 20, 24 and 28; the other bytes are
@@ -26,7 +26,7 @@ inline constexpr std::size_t kPresetNameBufferSize = shell::kMaxPresetNameLength
 inline constexpr std::size_t kStoredPresetValuesOffset = 20;
 // A stored preset must reach this far to hold its three values.
 inline constexpr std::size_t kStoredPresetValuesEnd =
-    kStoredPresetValuesOffset + 4 * shell::kPresetValueCount;
+    kStoredPresetValuesOffset + 4 * model::kPresetValueCount;
 
 std::vector<std::uint8_t> encodeStoredPreset(const PresetValues& values, int recordSize);
 
@@ -50,7 +50,7 @@ std::string decodeSlotName(const std::uint8_t* data, std::size_t length);
 // record length), then records of the record length up to the end of the file: a 64-byte name
 // field, then the stored preset exactly as the registry holds it.
 inline constexpr std::size_t kArchiveHeaderSize = 20;
-inline constexpr std::size_t kArchiveNameFieldSize = shell::kMaxPresetNameLength;
+inline constexpr std::size_t kArchiveNameFieldSize = model::kMaxPresetNameLength;
 inline constexpr std::int32_t kArchiveFormatTag = 7;
 
 constexpr std::size_t archiveRecordLength(int recordSize) {

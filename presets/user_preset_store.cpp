@@ -10,7 +10,7 @@
 
 namespace kel::presets {
 
-using namespace kel::shell;
+using namespace kel::model;
 using namespace kel::ui;
 
 namespace {

@@ -34,7 +34,7 @@ public:
         }
     }
 
-    static const PluginDescription& description() { return Model::description; }
+    static const model::PluginDescription& description() { return Model::description; }
 
 protected:
     // Derives the processors' settings from the integer settings and hands them over. Audio

@@ -2,12 +2,14 @@
 
 #include <cstring>
 
+#include "model/parameter_values.h"
+#include "model/parameters.h"
 #include "shell/aeff_editor.h"
 #include "shell/host_text.h"
-#include "shell/parameter_values.h"
-#include "shell/parameters.h"
 
 namespace kel::shell {
+
+using namespace kel::model;
 
 KelEffectBase::KelEffectBase(audioMasterCallback host, const PluginDescription& description)
     : AudioEffectX(host, kNumPrograms, kNumParameters), plugin(description) {

@@ -5,15 +5,16 @@
 
 #include <atomic>
 
+#include "model/plugin_description.h"
 #include "shell/audio_effect_x.h"
-#include "shell/plugin_description.h"
+#include "shell/effect_constants.h"
 #include "shell/program_record.h"
 
 namespace kel::shell {
 
 class KelEffectBase : public AudioEffectX {
 public:
-    KelEffectBase(audioMasterCallback host, const PluginDescription& description);
+    KelEffectBase(audioMasterCallback host, const model::PluginDescription& description);
 
     void setParameter(VstInt32 index, float value) override;
     float getParameter(VstInt32 index) override;
@@ -35,7 +36,7 @@ public:
     bool getEffectName(char* name) override;
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;
-    VstInt32 getVendorVersion() override { return kVendorVersion; }
+    VstInt32 getVendorVersion() override { return model::kVendorVersion; }
     VstInt32 canDo(char* text) override;
 
 protected:
@@ -47,7 +48,7 @@ protected:
     std::atomic<int>& settingOf(int parameter);
     void postEditorUpdate();
 
-    const PluginDescription& plugin;
+    const model::PluginDescription& plugin;
     ProgramRecord programs[kNumPrograms];
     // Written by setParameter on whatever thread the host or the editor calls it from, read by
     // the audio thread; the flag is cleared before the values are read, so no change is lost.
@@ -58,7 +59,7 @@ protected:
     // A new sample rate waits here for the audio thread (with parametersChanged set).
     std::atomic<float> pendingSampleRate{0.0f};
     std::atomic<bool> sampleRateChanged{false};
-    std::atomic<float> paramValues[kNumParameters] = {};
+    std::atomic<float> paramValues[model::kNumParameters] = {};
     std::atomic<bool> bypassed{false};
 
 private:

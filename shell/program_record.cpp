@@ -3,10 +3,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "model/parameter_values.h"
 #include "shell/host_text.h"
-#include "shell/parameter_values.h"
 
 namespace kel::shell {
+
+using namespace kel::model;
 
 void ProgramRecord::fill(const BuiltInPreset& preset) {
     setName(preset.name);

@@ -1,8 +1,8 @@
 // One of the nine programs the host sees: a name and the four normalised parameter values.
 #pragma once
 
-#include "shell/parameters.h"
-#include "shell/plugin_description.h"
+#include "model/parameters.h"
+#include "model/plugin_description.h"
 
 namespace kel::shell {
 
@@ -11,7 +11,7 @@ public:
     static constexpr int kNameSize = 32; // 31 characters and the terminator
 
     // Name and values of the built-in preset, Effect on; not modified.
-    void fill(const BuiltInPreset& preset);
+    void fill(const model::BuiltInPreset& preset);
 
     // Copies at most 31 characters; a longer name is cut.
     void setName(const char* text);
@@ -26,7 +26,7 @@ public:
 
 private:
     char nameField[kNameSize] = {};
-    float values[kNumParameters] = {};
+    float values[model::kNumParameters] = {};
     bool modified = false;
 };
 

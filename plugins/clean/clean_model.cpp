@@ -1,11 +1,11 @@
 #include "plugins/clean/clean_model.h"
 
-#include "plugins/level_mapping.h"
+#include "model/level_mapping.h"
 
 namespace kel::clean {
 
 using namespace kel::dsp;
-using namespace kel::plugins;
+using namespace kel::model;
 
 CleanModel::Settings CleanModel::deriveSettings(int gain, int bright, int output) {
     const float gainDb = settingDecibels(gain, 60.0, -40.0);

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "dsp/clean_preamp.h"
-#include "shell/plugin_description.h"
+#include "model/plugin_description.h"
 
 namespace kel::clean {
 
@@ -20,7 +20,7 @@ struct CleanModel {
     static Settings deriveSettings(int gain, int bright, int output);
     static void configure(dsp::CleanPreamp& preamp, const Settings& settings);
 
-    static constexpr shell::PluginDescription description{
+    static constexpr model::PluginDescription description{
         "HN-6 Clean Preamp",
         "Bright",
         {

@@ -1,11 +1,11 @@
 #include "plugins/crunch/crunch_model.h"
 
-#include "plugins/level_mapping.h"
+#include "model/level_mapping.h"
 
 namespace kel::crunch {
 
 using namespace kel::dsp;
-using namespace kel::plugins;
+using namespace kel::model;
 
 CrunchModel::Settings CrunchModel::deriveSettings(int gain, int midBoost, int output) {
     const float gainDb = settingDecibels(gain, 30.0, 0.0);

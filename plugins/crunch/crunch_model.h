@@ -2,7 +2,7 @@
 #pragma once
 
 #include "dsp/crunch_preamp.h"
-#include "shell/plugin_description.h"
+#include "model/plugin_description.h"
 
 namespace kel::crunch {
 
@@ -26,7 +26,7 @@ struct CrunchModel {
     static Settings deriveSettings(int gain, int midBoost, int output);
     static void configure(dsp::CrunchPreamp& preamp, const Settings& settings);
 
-    static constexpr shell::PluginDescription description{
+    static constexpr model::PluginDescription description{
         "KR-6 Crunch Preamp",
         "Mid Boost",
         {

@@ -11,10 +11,10 @@
 #include <gtest/gtest.h>
 
 #include "editor/editor_layout.h"
+#include "model/parameter_values.h"
 #include "plugins/clean/clean_model.h"
 #include "plugins/crunch/crunch_model.h"
 #include "presets/kel_preset_bank.h"
-#include "shell/parameter_values.h"
 #include "tests/e2e/host_session.h"
 #include "widgets/draw_context.h"
 #include "widgets/knob_geometry.h"
@@ -25,6 +25,7 @@ using namespace kel::editor;
 using namespace kel::clean;
 using namespace kel::crunch;
 using namespace kel::presets;
+using namespace kel::model;
 using namespace kel::shell;
 
 namespace {

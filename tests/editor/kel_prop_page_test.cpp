@@ -25,6 +25,7 @@ using namespace kel::host;
 using namespace kel::clean;
 using namespace kel::crunch;
 using namespace kel::presets;
+using namespace kel::model;
 using namespace kel::shell;
 
 namespace {

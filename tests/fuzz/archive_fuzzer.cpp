@@ -7,6 +7,7 @@
 #include "presets/preset_format.h"
 
 using namespace kel::presets;
+using namespace kel::model;
 using namespace kel::shell;
 
 namespace {

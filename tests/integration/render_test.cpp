@@ -22,6 +22,7 @@
 using namespace kel::host;
 using namespace kel::clean;
 using namespace kel::crunch;
+using namespace kel::model;
 using namespace kel::shell;
 
 namespace {

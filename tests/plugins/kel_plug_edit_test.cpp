@@ -13,6 +13,7 @@ using namespace kel::host;
 using namespace kel::plugins;
 using namespace kel::clean;
 using namespace kel::crunch;
+using namespace kel::model;
 using namespace kel::shell;
 
 namespace {

@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "editor/kel_prop_page.h"
+#include "model/parameter_values.h"
 #include "plugins/clean/clean_model.h"
 #include "plugins/crunch/crunch_model.h"
 #include "plugins/kel_plug_edit.h"
 #include "presets/kel_preset_bank.h"
 #include "presets/preset_user_interface.h"
-#include "shell/parameter_values.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/test_host.h"
 
@@ -27,6 +27,7 @@ using namespace kel::plugins;
 using namespace kel::clean;
 using namespace kel::crunch;
 using namespace kel::presets;
+using namespace kel::model;
 using namespace kel::shell;
 
 // One plug-in instance as a host creates it through the entry point, with the editor object and

@@ -12,15 +12,15 @@
 
 #include <gtest/gtest.h>
 
+#include "model/level_mapping.h"
+#include "model/parameter_values.h"
 #include "plugins/clean/clean_model.h"
 #include "plugins/crunch/crunch_model.h"
-#include "plugins/level_mapping.h"
 #include "shell/kel_dsp.h"
-#include "shell/parameter_values.h"
 #include "tests/support/test_host.h"
 
 using namespace kel::host;
-using namespace kel::plugins;
+using namespace kel::model;
 using namespace kel::clean;
 using namespace kel::crunch;
 using namespace kel::shell;

@@ -1,7 +1,7 @@
 // The effect object as a host sees it through the record: dispatcher answers, parameters,
 // programs, texts. Both plug-ins run every test.
+#include "model/parameter_values.h"
 #include "shell/kel_dsp.h"
-#include "shell/parameter_values.h"
 
 #include <cmath>
 #include <cstring>
@@ -18,6 +18,7 @@
 using namespace kel::host;
 using namespace kel::clean;
 using namespace kel::crunch;
+using namespace kel::model;
 using namespace kel::shell;
 
 namespace {

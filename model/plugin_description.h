@@ -1,17 +1,15 @@
-// What tells the two plug-ins of the bundle apart, as data: names, texts and built-in presets.
-// Each plug-in defines one description in plugins/<name>/.
+// What tells the two plug-ins of the bundle apart, as data: names, texts and built-in presets,
+// and the identity both share. Each plug-in defines one description in plugins/<name>/; every
+// plug-in format reads it from here.
 #pragma once
 
-#include "shell/vst_interface.h"
+#include <cstdint>
 
-namespace kel::shell {
+namespace kel::model {
 
 inline constexpr const char* kVendorName = "Sonadrix";
 inline constexpr const char* kProductName = "Orvalle Vol.2";
-inline constexpr VstInt32 kVendorVersion = 1;
-// Both plug-ins report the same ID; hosts that key plug-ins by ID may list only one of them.
-inline constexpr VstInt32 kUniqueId = fourCharCode('K', 'R', 'X', '4');
-inline constexpr VstInt32 kNumPrograms = 9;
+inline constexpr std::int32_t kVendorVersion = 1;
 
 // A preset carries one integer per parameter 1 to 3: Gain 0..100, tone 0..15, Output 0..100.
 inline constexpr int kPresetValueCount = 3;
@@ -33,4 +31,4 @@ struct PluginDescription {
     const char* aboutText;
 };
 
-} // namespace kel::shell
+} // namespace kel::model

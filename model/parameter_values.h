@@ -1,7 +1,7 @@
 // Conversions between the integer settings of a preset and normalised parameter values.
 #pragma once
 
-namespace kel::shell {
+namespace kel::model {
 
 // Integer setting (clamped to low..high) to the normalised value (setting - low) / (high - low),
 // rounded to single precision.
@@ -12,4 +12,8 @@ float toParameterValue(int setting, int low, int high);
 // 0..1 and infinities give the nearest end, NaN gives low.
 int toPresetValue(float value, int low, int high);
 
-} // namespace kel::shell
+// A value already in setting units to the integer setting, the way toPresetValue ends: truncated
+// toward zero, then clamped to low..high; infinities give the nearest end, NaN gives low.
+int truncateToSetting(double value, int low, int high);
+
+} // namespace kel::model

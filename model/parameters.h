@@ -1,9 +1,7 @@
-// The four parameters every plug-in of the bundle has, and the pseudo-indices around them.
+// The four parameters every plug-in of the bundle has, whatever the plug-in format.
 #pragma once
 
-#include <cstddef>
-
-namespace kel::shell {
+namespace kel::model {
 
 enum ParameterIndex : int {
     kEffectParameter = 0, // on/off switch: 0.0 on, 1.0 off (bypass)
@@ -11,17 +9,13 @@ enum ParameterIndex : int {
     kToneParameter = 2, // Bright or Mid Boost
     kOutputParameter = 3,
     kNumParameters = 4,
-    // Sent through setParameter by a program change; stores nothing, tells the editor.
-    kProgramMarker = 7,
-    // Readable with getParameter: 1.0 while bypassed.
-    kBypassReadBack = 8,
 };
 
 // One row per parameter. The tone parameter's name differs per plug-in and comes from the
 // plug-in's description; its unit and range do not.
 struct ParameterInfo {
     const char* name; // nullptr for the tone parameter
-    const char* unit; // printed in the label as " [unit]"; nullptr: the fixed label " [-]"
+    const char* unit; // "%" or "dB"; nullptr for the switch, which has none
     int span;         // integer setting 0..span; 0 for the switch
 };
 
@@ -37,4 +31,4 @@ inline constexpr ParameterInfo kParameterTable[kNumParameters] = {
 inline constexpr float kBypassOnAbove = 0.75f;
 inline constexpr float kBypassOffBelow = 0.25f;
 
-} // namespace kel::shell
+} // namespace kel::model

@@ -1,6 +1,6 @@
-#include "shell/parameter_values.h"
+#include "model/parameter_values.h"
 
-namespace kel::shell {
+namespace kel::model {
 
 float toParameterValue(int setting, int low, int high) {
     if (high <= low) {
@@ -12,16 +12,20 @@ float toParameterValue(int setting, int low, int high) {
 }
 
 int toPresetValue(float value, int low, int high) {
-    double scaled =
-        (static_cast<double>(high) - static_cast<double>(low)) * static_cast<double>(value) + low;
-    // Written so that NaN fails the first test; the conversion below only ever sees low..high.
-    if (!(scaled > low)) {
-        return low;
-    }
-    if (scaled >= high) {
-        return high;
-    }
-    return static_cast<int>(scaled);
+    return truncateToSetting(
+        (static_cast<double>(high) - static_cast<double>(low)) * static_cast<double>(value) + low,
+        low, high);
 }
 
-} // namespace kel::shell
+int truncateToSetting(double value, int low, int high) {
+    // Written so that NaN fails the first test; the conversion below only ever sees low..high.
+    if (!(value > low)) {
+        return low;
+    }
+    if (value >= high) {
+        return high;
+    }
+    return static_cast<int>(value);
+}
+
+} // namespace kel::model

@@ -3,7 +3,7 @@
 
 #include "dsp/design_math.h"
 
-namespace kel::plugins {
+namespace kel::model {
 
 // A 0..100 setting spread over spanDb decibels from offsetDb, rounded to float.
 inline float settingDecibels(int setting, double spanDb, double offsetDb) {
@@ -15,4 +15,4 @@ inline float outputLevel(int output) {
     return kel::dsp::decibelsToGain(settingDecibels(output, 60.0, -40.0));
 }
 
-} // namespace kel::plugins
+} // namespace kel::model

@@ -1,11 +1,11 @@
-#include "shell/parameter_values.h"
+#include "model/parameter_values.h"
 
 #include <cmath>
 #include <limits>
 
 #include <gtest/gtest.h>
 
-using namespace kel::shell;
+using namespace kel::model;
 
 namespace {
 
