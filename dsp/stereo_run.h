@@ -4,7 +4,9 @@
 // left.runX(inputs[0], outputs[0], n).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "dsp/stereo_kernel.h"
 
@@ -67,6 +69,25 @@ template <class Preamp>
 void runStereoAdding(Preamp& left, Preamp& right, float* const* inputs, float* const* outputs,
                      int n, StereoKernel kernel = fastestStereoKernel()) {
     runStereo(true, left, right, inputs, outputs, n, kernel);
+}
+
+// Each input channel passed on unchanged, the way a switched-off effect passes its signal: added
+// to what outputs[c] holds, or copied in its place (inputs and outputs may overlap). Channel 0
+// first, then channel 1. n ≤ 0 reads and writes nothing.
+inline void passStereo(bool adding, float* const* inputs, float* const* outputs, int n) {
+    if (n <= 0) {
+        return;
+    }
+    for (int channel = 0; channel < 2; ++channel) {
+        if (adding) {
+            for (int i = 0; i < n; ++i) {
+                outputs[channel][i] += inputs[channel][i];
+            }
+        } else {
+            std::memmove(outputs[channel], inputs[channel],
+                         static_cast<std::size_t>(n) * sizeof(float));
+        }
+    }
 }
 
 } // namespace kel::dsp

@@ -17,6 +17,10 @@ int toPresetValue(float value, int low, int high) {
         low, high);
 }
 
+int settingThroughParameterValue(int setting, int low, int high) {
+    return toPresetValue(toParameterValue(setting, low, high), low, high);
+}
+
 int truncateToSetting(double value, int low, int high) {
     // Written so that NaN fails the first test; the conversion below only ever sees low..high.
     if (!(value > low)) {

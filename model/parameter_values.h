@@ -12,6 +12,10 @@ float toParameterValue(int setting, int low, int high);
 // 0..1 and infinities give the nearest end, NaN gives low.
 int toPresetValue(float value, int low, int high);
 
+// The setting an integer setting becomes on its way to its parameter value and back: 70 gives 69,
+// 50 stays 50. What a program filled from a built-in preset holds in effect.
+int settingThroughParameterValue(int setting, int low, int high);
+
 // A value already in setting units to the integer setting, the way toPresetValue ends: truncated
 // toward zero, then clamped to low..high; infinities give the nearest end, NaN gives low.
 int truncateToSetting(double value, int low, int high);

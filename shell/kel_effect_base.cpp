@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "dsp/stereo_run.h"
 #include "model/parameter_values.h"
 #include "model/parameters.h"
 #include "shell/aeff_editor.h"
@@ -78,16 +79,7 @@ bool KelEffectBase::handledWithoutProcessors(float** inputs, float** outputs, Vs
     if (!bypassed) {
         return false;
     }
-    for (int channel = 0; channel < 2; ++channel) {
-        if (adding) {
-            for (VstInt32 i = 0; i < frames; ++i) {
-                outputs[channel][i] += inputs[channel][i];
-            }
-        } else {
-            std::memmove(outputs[channel], inputs[channel],
-                         static_cast<std::size_t>(frames) * sizeof(float));
-        }
-    }
+    dsp::passStereo(adding, inputs, outputs, frames);
     return true;
 }
 

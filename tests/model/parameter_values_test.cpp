@@ -9,18 +9,14 @@ using namespace kel::model;
 
 namespace {
 
-int roundTrip(int setting, int high) {
-    return toPresetValue(toParameterValue(setting, 0, high), 0, high);
-}
-
 TEST(ParameterValues, SettingsSurviveTheWayThereAndBackExceptWhereTruncationBites) {
-    EXPECT_EQ(roundTrip(50, 100), 50);
-    EXPECT_EQ(roundTrip(66, 100), 66);
-    EXPECT_EQ(roundTrip(45, 100), 44);
-    EXPECT_EQ(roundTrip(70, 100), 69);
-    EXPECT_EQ(roundTrip(71, 100), 70);
+    EXPECT_EQ(settingThroughParameterValue(50, 0, 100), 50);
+    EXPECT_EQ(settingThroughParameterValue(66, 0, 100), 66);
+    EXPECT_EQ(settingThroughParameterValue(45, 0, 100), 44);
+    EXPECT_EQ(settingThroughParameterValue(70, 0, 100), 69);
+    EXPECT_EQ(settingThroughParameterValue(71, 0, 100), 70);
     for (int setting = 0; setting <= 15; ++setting) {
-        EXPECT_EQ(roundTrip(setting, 15), setting) << setting;
+        EXPECT_EQ(settingThroughParameterValue(setting, 0, 15), setting) << setting;
     }
     EXPECT_EQ(toParameterValue(70, 0, 100), 0.699999988f);
 }
@@ -46,6 +42,31 @@ TEST(ParameterValues, OutOfRangeAndNonFiniteValuesGiveAnEnd) {
     EXPECT_EQ(toPresetValue(nan, 5, 10), 5);
     EXPECT_EQ(toPresetValue(std::numeric_limits<float>::max(), 0, 100), 100);
     EXPECT_EQ(toPresetValue(std::numeric_limits<float>::denorm_min(), 0, 100), 0);
+}
+
+// A value in setting units ends like toPresetValue's product: truncated toward zero, clamped.
+TEST(ParameterValues, TruncateToSettingTruncatesClampsAndSendsNaNLow) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        double value;
+        int low, high, setting;
+    } cases[] = {
+        {80.0, 0, 100, 80}, {80.999, 0, 100, 80}, {99.9999, 0, 100, 99}, {0.5, 0, 15, 0},
+        {14.99, 0, 15, 14}, {15.0, 0, 15, 15},    {15.01, 0, 15, 15},    {-0.5, 0, 100, 0},
+        {-1.0, 0, 100, 0},  {1e300, 0, 100, 100}, {inf, 0, 15, 15},      {-inf, 0, 15, 0},
+        {nan, 0, 100, 0},   {nan, 5, 10, 5},      {7.5, 5, 10, 7},       {4.9, 5, 10, 5},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(truncateToSetting(c.value, c.low, c.high), c.setting)
+            << c.value << " in " << c.low << ".." << c.high;
+    }
+    // The same ends as the way through a normalised value.
+    for (float value : {0.0f, 0.33f, 0.7f, 0.999f, 1.0f, 1.5f, -2.0f}) {
+        EXPECT_EQ(truncateToSetting(100.0 * static_cast<double>(value), 0, 100),
+                  toPresetValue(value, 0, 100))
+            << value;
+    }
 }
 
 TEST(ParameterValues, ToParameterValueClampsTheSetting) {
