@@ -12,6 +12,13 @@
 
 namespace kel::dsp {
 
+// True when the n floats from a and the n floats from b do not overlap.
+inline bool blocksApart(const float* a, const float* b, int n) {
+    const auto at = [](const float* p) { return reinterpret_cast<std::uintptr_t>(p); };
+    const std::uintptr_t bytes = static_cast<std::uintptr_t>(n) * sizeof(float);
+    return at(a) + bytes <= at(b) || at(b) + bytes <= at(a);
+}
+
 // True when one loop over both channels, reading frame i of every buffer before writing frame i,
 // gives the same result as running channel 1 completely and then channel 0. That holds when no
 // output overlaps a buffer the other order would see changed: outputs[1] apart from inputs[0]
@@ -19,14 +26,23 @@ namespace kel::dsp {
 // or equal to inputs[1] (channel 1 has read all of it before channel 0 writes).
 inline bool channelsRunJointly(const float* in0, const float* in1, const float* out0,
                                const float* out1, int n) {
-    const auto at = [](const float* p) { return reinterpret_cast<std::uintptr_t>(p); };
-    const std::uintptr_t bytes = static_cast<std::uintptr_t>(n) * sizeof(float);
-    const auto apart = [&](const float* a, const float* b) {
-        return at(a) + bytes <= at(b) || at(b) + bytes <= at(a);
+    const auto sameOrApart = [&](const float* a, const float* b) {
+        return a == b || blocksApart(a, b, n);
     };
-    const auto sameOrApart = [&](const float* a, const float* b) { return a == b || apart(a, b); };
-    return apart(out1, in0) && apart(out1, out0) && sameOrApart(out0, in0) &&
+    return blocksApart(out1, in0, n) && blocksApart(out1, out0, n) && sameOrApart(out0, in0) &&
            sameOrApart(out1, in1) && sameOrApart(out0, in1);
+}
+
+// One block of both channels through `kernel`, or SSE2 where it does not run. The states are
+// not checked afterwards.
+template <class Preamp>
+void runPair(StereoKernel kernel, Preamp& left, Preamp& right, const StereoBlock& block,
+             bool adding) {
+    if (kernel == StereoKernel::Avx2 && kernelRuns(kernel)) {
+        runPairAvx2(left, right, block, adding);
+    } else {
+        runPairSse2(left, right, block, adding);
+    }
 }
 
 // Both channels through `kernel` (one that does not run here is replaced by SSE2) when one loop
@@ -40,12 +56,7 @@ void runStereo(bool adding, Preamp& left, Preamp& right, float* const* inputs,
         return;
     }
     if (&left != &right && channelsRunJointly(inputs[0], inputs[1], outputs[0], outputs[1], n)) {
-        const StereoBlock block{inputs[0], inputs[1], outputs[0], outputs[1], n};
-        if (kernel == StereoKernel::Avx2 && kernelRuns(kernel)) {
-            runPairAvx2(left, right, block, adding);
-        } else {
-            runPairSse2(left, right, block, adding);
-        }
+        runPair(kernel, left, right, {inputs[0], inputs[1], outputs[0], outputs[1], n}, adding);
         left.clearStatesIfNotFinite();
         right.clearStatesIfNotFinite();
     } else if (adding) {
@@ -62,6 +73,30 @@ template <class Preamp>
 void runStereoReplacing(Preamp& left, Preamp& right, float* const* inputs, float* const* outputs,
                         int n, StereoKernel kernel = fastestStereoKernel()) {
     runStereo(false, left, right, inputs, outputs, n, kernel);
+}
+
+// As runStereoReplacing, and where both outputs are one buffer, apart from inputs[0] and apart
+// from or equal to inputs[1] (a host that hands both channels one output buffer, as lv2bench
+// does): what stays there is channel 0's, as when channel 1 runs first, and channel 1 runs for its
+// states into `scratch`, `scratchFrames` frames at a time, so that the channels still run in one
+// loop.
+template <class Preamp>
+void runStereoReplacing(Preamp& left, Preamp& right, float* const* inputs, float* const* outputs,
+                        int n, float* scratch, int scratchFrames,
+                        StereoKernel kernel = fastestStereoKernel()) {
+    float* const out = outputs[0];
+    if (n <= 0 || &left == &right || out != outputs[1] || scratchFrames <= 0 ||
+        !blocksApart(out, inputs[0], n) || (out != inputs[1] && !blocksApart(out, inputs[1], n))) {
+        runStereo(false, left, right, inputs, outputs, n, kernel);
+        return;
+    }
+    for (int done = 0; done < n; done += scratchFrames) {
+        const int frames = n - done < scratchFrames ? n - done : scratchFrames;
+        runPair(kernel, left, right,
+                {inputs[0] + done, inputs[1] + done, out + done, scratch, frames}, false);
+    }
+    left.clearStatesIfNotFinite();
+    right.clearStatesIfNotFinite();
 }
 
 // Adds the processed inputs[c] to outputs[c].

@@ -74,7 +74,8 @@ public:
             if (bypassed) {
                 dsp::passStereo(false, in, out, static_cast<int>(n));
             } else {
-                dsp::runStereoReplacing(left, right, in, out, static_cast<int>(n));
+                dsp::runStereoReplacing(left, right, in, out, static_cast<int>(n), scratch,
+                                        kScratchFrames);
             }
             done += n;
         }
@@ -91,6 +92,8 @@ public:
 
 private:
     static constexpr int kSettings = model::kNumParameters - model::kGainParameter;
+    // Where a host hands both channels one output buffer, channel 1 runs into this.
+    static constexpr int kScratchFrames = 1024;
 
     void reset() {
         left = Preamp();
@@ -164,6 +167,7 @@ private:
     const float* controls[model::kNumParameters] = {};
     float* inputs[2] = {};
     float* outputs[2] = {};
+    float scratch[kScratchFrames];
 };
 
 } // namespace kel::lv2

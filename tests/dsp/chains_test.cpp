@@ -261,6 +261,8 @@ TYPED_TEST(StereoChains, StereoSharedAndOverlappingBuffersGiveTheSequentialResul
         {"left output on right input", 0, apart, apart, 2 * apart},
         {"right output on left input", 0, apart, apart, 0},
         {"one output for both", 0, apart, 2 * apart, 2 * apart},
+        {"one output for both on right input", 0, apart, apart, apart},
+        {"one input and one output for both", 0, 0, apart, apart},
         {"one input for both", 0, 0, apart, 2 * apart},
         {"everything in one buffer", 0, 0, 0, 0},
         {"channels swapped in place", 0, apart, apart, 0},
@@ -275,8 +277,10 @@ TYPED_TEST(StereoChains, StereoSharedAndOverlappingBuffersGiveTheSequentialResul
             Preamp left = make<Preamp>(Settings::random(rng), 48000.0f);
             Preamp right = make<Preamp>(Settings::random(rng), 48000.0f);
             Preamp seqLeft = left, seqRight = right;
+            // The replacing call with a scratch buffer for channel 1, in pieces of 7 frames.
+            Preamp scratchLeft = left, scratchRight = right;
             std::vector<float> arena = mixedSignal(rng, 4 * apart);
-            std::vector<float> seqArena = arena;
+            std::vector<float> seqArena = arena, scratchArena = arena, scratch(7);
             for (int round = 0; round < 3; ++round) {
                 float* in[2] = {arena.data() + layout.in0, arena.data() + layout.in1};
                 float* out[2] = {arena.data() + layout.out0, arena.data() + layout.out1};
@@ -286,6 +290,16 @@ TYPED_TEST(StereoChains, StereoSharedAndOverlappingBuffersGiveTheSequentialResul
                 runSequential(adding, seqLeft, seqRight, seqIn, seqOut, n);
                 ASSERT_EQ(firstDifference(arena, seqArena), -1)
                     << layout.name << (adding ? " adding" : " replacing") << " round " << round;
+                if (!adding) {
+                    float* sIn[2] = {scratchArena.data() + layout.in0,
+                                     scratchArena.data() + layout.in1};
+                    float* sOut[2] = {scratchArena.data() + layout.out0,
+                                      scratchArena.data() + layout.out1};
+                    runStereoReplacing(scratchLeft, scratchRight, sIn, sOut, n, scratch.data(),
+                                       static_cast<int>(scratch.size()), kernel);
+                    ASSERT_EQ(firstDifference(scratchArena, seqArena), -1)
+                        << layout.name << " with scratch, round " << round;
+                }
             }
         }
     }

@@ -325,6 +325,33 @@ TYPED_TEST(Lv2EffectTest, FrameCountsAndBufferPlacesGiveTheSameSound) {
     EXPECT_EQ(outL, Signal(8, 42.0f));
     EXPECT_EQ(outR, Signal(8, -42.0f));
 
+    // Both channels from one input buffer into one output buffer (lv2bench connects its ports
+    // so), the output also on channel 1's input, and everything on one buffer: as the VST 2.x
+    // effect does it, also with a NaN in the input and beyond the scratch buffer's length.
+    Signal withNaN = in[0];
+    withNaN[1500] = kNaN;
+    struct Shared {
+        int in0, in1, out;
+    } places[] = {{0, 0, 1}, {0, 1, 2}, {0, 2, 2}, {0, 1, 1}, {1, 0, 2}, {0, 0, 0}};
+    for (const Signal& source : {in[0], withNaN}) {
+        for (const Shared& p : places) {
+            Host<TypeParam> lv2(44100.0);
+            Vst<TypeParam> vst(44100.0f);
+            Stereo lv2Buffers{source, in[1], Signal(source.size(), 7.0f)};
+            Stereo vstBuffers = lv2Buffers;
+            lv2.connectAudio(lv2Buffers[p.in0].data(), lv2Buffers[p.in1].data(),
+                             lv2Buffers[p.out].data(), lv2Buffers[p.out].data());
+            lv2.run(static_cast<std::uint32_t>(source.size()));
+            float* inputs[2] = {vstBuffers[p.in0].data(), vstBuffers[p.in1].data()};
+            float* outputs[2] = {vstBuffers[p.out].data(), vstBuffers[p.out].data()};
+            vst.processReplacing(inputs, outputs, static_cast<VstInt32>(source.size()));
+            for (int b = 0; b < 3; ++b) {
+                EXPECT_EQ(firstDifference(lv2Buffers[b], vstBuffers[b]), -1)
+                    << "buffer " << b << " of in " << p.in0 << ", " << p.in1 << ", out " << p.out;
+            }
+        }
+    }
+
     // Both channels from one buffer into one shared output: as the VST 2.x effect does it.
     Host<TypeParam> shared(44100.0);
     Vst<TypeParam> vst(44100.0f);
