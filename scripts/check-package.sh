@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Packages two installs (32-bit, 64-bit) twice with scripts/package.sh and checks the zip: the
-# same bytes both times, its file list, every entry dated to SOURCE_DATE_EPOCH, its checksums
-# (they hold and name every other file), and the installed files and sources carried unchanged;
-# and that it refuses the installs swapped.
-# Usage: scripts/check-package.sh WIN32_FOLDER WIN64_FOLDER WORK_FOLDER (emptied first)
+# Packages three installs (32-bit, 64-bit, LV2) twice with scripts/package.sh and checks both
+# packages: the same bytes both times, their file lists, every entry dated to SOURCE_DATE_EPOCH
+# with fixed permissions, their checksums (they hold and name every other file), the installed
+# files, the README's pictures and the sources carried unchanged; and that it refuses the
+# installs swapped.
+# Usage: scripts/check-package.sh WIN32_FOLDER WIN64_FOLDER LV2_FOLDER WORK_FOLDER (emptied first)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-from32=$1 from64=$2 work=$3
+from32=$1 from64=$2 fromlv2=$3 work=$4
 fail() {
     echo "check-package.sh: $*" >&2
     exit 1
@@ -15,33 +16,78 @@ fail() {
 # 2026-01-01 00:00:00 UTC
 export SOURCE_DATE_EPOCH=1767225600
 rm -rf "$work"
-scripts/package.sh --from "$from32" "$from64" --output "$work/first" >/dev/null
+scripts/package.sh --from "$from32" "$from64" "$fromlv2" --output "$work/first" >/dev/null
 sleep 2 # a time stamp of the moment would now differ by a step of the zip's 2 s clock
-scripts/package.sh --from "$from32" "$from64" --output "$work/again" >/dev/null
+scripts/package.sh --from "$from32" "$from64" "$fromlv2" --output "$work/again" >/dev/null
 zips=("$work"/first/Orvalle-Vol2-*.zip)
 zip=${zips[0]}
 name=$(basename "$zip" .zip)
+tar=$work/first/$name-linux-x86_64-lv2.tar.gz
 [ ${#zips[@]} -eq 1 ] && [ -f "$zip" ] || fail "expected one zip in $work/first"
-cmp "$zip" "$work/again/$name.zip" || fail "packaging the same files twice gave different bytes"
+[ -f "$tar" ] || fail "expected $(basename "$tar") in $work/first"
+[ "$(ls "$work/first" | wc -l)" -eq 2 ] || fail "expected two packages: $(ls "$work/first")"
+cmp "$zip" "$work/again/$name.zip" || fail "packaging the same files twice gave different zips"
+cmp "$tar" "$work/again/$(basename "$tar")" ||
+    fail "packaging the same files twice gave different tar.gz files"
 
+pictures=(docs/screenshots/hn6_tall.png docs/screenshots/hn6_wide.png
+    docs/screenshots/kr6_tall.png docs/screenshots/kr6_wide.png)
+common=(LICENSE.txt README.md SHA256SUMS "${pictures[@]}")
+
+# The zip.
 plugins=("HN-6 Clean Preamp.dll" "KR-6 Crunch Preamp.dll" Orvalle1.chm)
-files=(LICENSE.txt README.md SHA256SUMS "${plugins[@]/#/win32/}" "${plugins[@]/#/win64/}")
-diff <(printf "$name/%s\n" "${files[@]}") <(unzip -Z1 "$zip") || fail "unexpected file list"
+files=("${common[@]}" "${plugins[@]/#/win32/}" "${plugins[@]/#/win64/}")
+diff <(printf "$name/%s\n" "${files[@]}" | LC_ALL=C sort) <(unzip -Z1 "$zip") ||
+    fail "unexpected file list in the zip"
 dates=$(unzip -Z -T "$zip" | awk '/^-/ { print $1, $7 }' | sort -u)
-[ "$dates" = "-rw-r--r-- 20260101.000000" ] || fail "entries not 644 and dated 2026-01-01: $dates"
-
+[ "$dates" = "-rw-r--r-- 20260101.000000" ] || fail "zip entries not 644 and dated 2026-01-01: $dates"
 unzip -q "$zip" -d "$work/unpacked"
 top=$work/unpacked/$name
-(cd "$top" && sha256sum --quiet --strict -c SHA256SUMS) || fail "SHA256SUMS does not hold"
-diff <(printf '%s\n' "${files[@]}" | grep -vx SHA256SUMS) <(cut -c67- "$top/SHA256SUMS") ||
-    fail "SHA256SUMS does not name every other file"
+(cd "$top" && sha256sum --quiet --strict -c SHA256SUMS) || fail "the zip's SHA256SUMS does not hold"
+diff <(printf '%s\n' "${files[@]}" | grep -vx SHA256SUMS | LC_ALL=C sort) \
+    <(cut -c67- "$top/SHA256SUMS") || fail "the zip's SHA256SUMS does not name every other file"
 for file in "${plugins[@]}"; do
     cmp "$from32/$file" "$top/win32/$file" && cmp "$from64/$file" "$top/win64/$file" ||
         fail "$file differs from the install"
 done
-cmp README.md "$top/README.md" && cmp LICENSE.txt "$top/LICENSE.txt" || fail "texts differ"
 
-if scripts/package.sh --from "$from64" "$from32" --output "$work/swapped" >/dev/null 2>&1; then
+# The tar.gz of the LV2 bundles.
+lv2name=$name-lv2
+bundles=(sonadrix-hn6-clean-preamp.lv2/hn6-clean-preamp.so sonadrix-hn6-clean-preamp.lv2/manifest.ttl
+    sonadrix-hn6-clean-preamp.lv2/plugin.ttl sonadrix-hn6-clean-preamp.lv2/presets.ttl
+    sonadrix-kr6-crunch-preamp.lv2/kr6-crunch-preamp.so sonadrix-kr6-crunch-preamp.lv2/manifest.ttl
+    sonadrix-kr6-crunch-preamp.lv2/plugin.ttl sonadrix-kr6-crunch-preamp.lv2/presets.ttl)
+lv2files=("${common[@]}" "${bundles[@]}")
+diff <(printf "$lv2name/%s\n" "${lv2files[@]}" | LC_ALL=C sort) \
+    <(tar -tzf "$tar" | grep -v '/$' | LC_ALL=C sort) || fail "unexpected file list in the tar.gz"
+owners=$(tar -tvzf "$tar" --numeric-owner --full-time --utc | awk '{ print $2, $4, $5 }' | sort -u)
+[ "$owners" = "0/0 2026-01-01 00:00:00" ] || fail "tar entries not owned by 0/0 and dated 2026-01-01: $owners"
+modes=$(tar -tvzf "$tar" | awk '{ print $1, ($6 ~ /\.so$/ ? "module" : "") }' | sort -u)
+[ "$modes" = "$(printf '%s\n' "-rw-r--r-- " "-rwxr-xr-x module" "drwxr-xr-x " | sort)" ] ||
+    fail "tar modes not 644, and 755 for modules and folders: $modes"
+mkdir -p "$work/untarred"
+tar -xzf "$tar" -C "$work/untarred"
+lv2top=$work/untarred/$lv2name
+(cd "$lv2top" && sha256sum --quiet --strict -c SHA256SUMS) ||
+    fail "the tar.gz's SHA256SUMS does not hold"
+diff <(printf '%s\n' "${lv2files[@]}" | grep -vx SHA256SUMS | LC_ALL=C sort) \
+    <(cut -c67- "$lv2top/SHA256SUMS") || fail "the tar.gz's SHA256SUMS does not name every other file"
+for file in "${bundles[@]}"; do
+    cmp "$fromlv2/$file" "$lv2top/$file" || fail "$file differs from the install"
+done
+
+# The texts, and every picture the README shows, in both.
+for folder in "$top" "$lv2top"; do
+    cmp README.md "$folder/README.md" && cmp LICENSE.txt "$folder/LICENSE.txt" || fail "texts differ"
+    for picture in $(grep -oE '\]\([^)]+\.png\)' README.md | sed -E 's/^\]\((.*)\)$/\1/'); do
+        cmp "$picture" "$folder/$picture" || fail "$folder lacks the README's picture $picture"
+    done
+done
+
+if scripts/package.sh --from "$from64" "$from32" "$fromlv2" --output "$work/swapped" >/dev/null 2>&1; then
     fail "packaged the 64-bit modules as win32 and the 32-bit ones as win64"
 fi
-echo "Package checked: $name.zip"
+if scripts/package.sh --from "$from32" "$from64" "$from64" --output "$work/no-lv2" >/dev/null 2>&1; then
+    fail "packaged a folder without LV2 bundles as the LV2 bundles"
+fi
+echo "Packages checked: $name.zip, $(basename "$tar")"

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# The main job: builds both plug-ins for 32-bit and 64-bit Windows, installs them under out/,
-# shows what a host sees of each, renders a plucked-guitar phrase through each plug-in with some
-# of its built-in presets and takes a picture of each plug-in's editor in both layouts, through
-# our command-line host under Wine.
+# The main job: builds both plug-ins for 32-bit and 64-bit Windows and as LV2 bundles for Linux,
+# installs them under out/, shows what a host sees of each, renders a plucked-guitar phrase
+# through each plug-in with some of its built-in presets (through our command-line host under
+# Wine, and through an LV2 host natively) and takes a picture of each plug-in's editor in both
+# layouts.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh
 
-for preset in win32 win64; do
+for preset in win32 win64 lv2; do
     scripts/build-deliverables.sh "$preset" "build/$preset" "out/$preset"
 done
 
@@ -63,7 +64,37 @@ render "HN-6 Clean Preamp" 3 "hn6_high_hot"
 render "KR-6 Crunch Preamp" 1 "kr6_clean"
 render "KR-6 Crunch Preamp" 3 "kr6_mid_drive"
 render "KR-6 Crunch Preamp" 4 "kr6_high_drive"
+
+# The same phrase through the LV2 bundles, natively, with lv2file applying each preset by its
+# name; the phrase as 32-bit float stereo, as our host feeds its mono file to both inputs.
+export LV2_PATH=$PWD/out/lv2
+echo
+echo "== LV2 hosts find in out/lv2:"
+lv2ls
+sox "$demo/phrase.wav" -e floating-point -b 32 "$work/phrase_stereo.wav" remix 1 1
+samples() {
+    sox "$1" -t f32 - 2>/dev/null | sha256sum
+}
+render_lv2() { # plug-in URI, preset name, output name of the same render through the DLL
+    lv2file -i "$work/phrase_stereo.wav" -o "$demo/lv2_$3.wav" --ignore-clipping -P "$2" \
+        "https://sonadrix.com/lv2/orvalle-vol2/$1" >/dev/null 2>&1
+    same=differ
+    if [ "$(samples "$demo/lv2_$3.wav")" = "$(samples "$demo/$3.wav")" ]; then
+        same="the same samples as $demo/$3.wav"
+    fi
+    echo "  $demo/lv2_$3.wav: $same"
+}
+echo
+echo "== Demo renders through the LV2 bundles in out/lv2 (lv2file, native), from $demo/phrase.wav:"
+render_lv2 hn6-clean-preamp "Default" "hn6_default"
+render_lv2 hn6-clean-preamp "Low Bright" "hn6_low_bright"
+render_lv2 hn6-clean-preamp "High Hot" "hn6_high_hot"
+render_lv2 kr6-crunch-preamp "Clean" "kr6_clean"
+render_lv2 kr6-crunch-preamp "Mid Drive" "kr6_mid_drive"
+render_lv2 kr6-crunch-preamp "High Drive" "kr6_high_drive"
 echo
 scripts/screenshots.sh "out/$shown" "build/$shown/bin/kelhost.exe" out/screenshots
 echo
-echo "Plug-ins installed in: out/win32 (32-bit) and out/win64 (64-bit)"
+echo "Plug-ins installed in: out/win32 (32-bit) and out/win64 (64-bit), and as LV2 bundles in"
+echo "out/lv2 (sonadrix-hn6-clean-preamp.lv2, sonadrix-kr6-crunch-preamp.lv2: copy both into"
+echo "~/.lv2 for LV2 hosts to find them)"

@@ -16,6 +16,7 @@ packages=(
     zip unzip
     clang libclang-rt-14-dev
     g++-multilib qemu-user-static
+    pkg-config lv2-dev liblilv-dev lilv-utils lv2file sordi
 )
 
 sudo=""
