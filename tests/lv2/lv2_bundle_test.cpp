@@ -29,11 +29,8 @@
 
 #include <gtest/gtest.h>
 
-#include "lv2/lv2_plugins.h"
 #include "lv2/ports.h"
-#include "shell/kel_dsp.h"
-#include "tests/dsp/test_support.h"
-#include "tests/support/test_host.h"
+#include "tests/lv2/lv2_test_support.h"
 
 // Every allocation of the process goes through these, the loaded modules' included: they count
 // while `counting` is set and hand over to the C library's functions.
@@ -143,13 +140,10 @@ using namespace kel::lv2;
 using namespace kel::model;
 using kel::clean::CleanModel;
 using kel::crunch::CrunchModel;
+using namespace lv2_test;
 using test_support::firstDifference;
-using test_support::Random;
 
 namespace {
-
-using Signal = std::vector<float>;
-using Stereo = std::vector<Signal>;
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
@@ -204,17 +198,6 @@ private:
     LilvWorld* world;
     std::vector<LilvNode*> nodes;
 };
-
-template <class Model>
-const Lv2Plugin& pluginOf();
-template <>
-const Lv2Plugin& pluginOf<CleanModel>() {
-    return kCleanPlugin;
-}
-template <>
-const Lv2Plugin& pluginOf<CrunchModel>() {
-    return kCrunchPlugin;
-}
 
 // A plug-in instance made by lilv, with control values of its own.
 class Instance {
@@ -283,25 +266,9 @@ void setPortValue(const char* symbol, void* data, const void* value, std::uint32
 }
 
 template <class Model>
-Stereo vstProgram(int number, float rate, const Stereo& in, std::size_t block) {
-    resetTestHost();
-    kel::shell::KelDSP<Model> vst(hostCallback);
-    vst.setSampleRate(rate);
-    vst.setProgram(number);
-    Stereo out{Signal(in[0].size()), Signal(in[1].size())};
-    for (std::size_t start = 0; start < in[0].size(); start += block) {
-        const std::size_t n = std::min(block, in[0].size() - start);
-        float* inputs[2] = {const_cast<float*>(in[0].data() + start),
-                            const_cast<float*>(in[1].data() + start)};
-        float* outputs[2] = {out[0].data() + start, out[1].data() + start};
-        vst.processReplacing(inputs, outputs, static_cast<VstInt32>(n));
-    }
-    return out;
-}
-
-template <class Model>
 class Lv2BundleTest : public ::testing::Test {
 protected:
+    void SetUp() override { resetTestHost(); }
     const LilvPlugin* plugin() {
         const LilvPlugin* found = world.plugin(pluginOf<Model>().uri);
         EXPECT_NE(found, nullptr) << pluginOf<Model>().uri;
@@ -432,13 +399,11 @@ TYPED_TEST(Lv2BundleTest, PresetsAppliedThroughLilvSoundLikeThePrograms) {
                                this->features);
             EXPECT_EQ(restored.restored, kPresetValueCount) << name;
             EXPECT_TRUE(restored.allFloats) << name;
-            const Stereo in = [&] {
-                Random rng(static_cast<std::uint64_t>(number) + 1);
-                return Stereo{test_support::mixedSignal(rng, 6007),
-                              test_support::mixedSignal(rng, 6007)};
-            }();
+            const Stereo in = stereoSignal(static_cast<std::uint64_t>(number) + 1, 6007);
             const Stereo lv2 = instance.process(in, 1000);
-            const Stereo vst = vstProgram<TypeParam>(number, static_cast<float>(rate), in, 512);
+            Vst<TypeParam> program(static_cast<float>(rate));
+            program.setProgram(number);
+            const Stereo vst = program.process(in, 512);
             for (int c = 0; c < 2; ++c) {
                 EXPECT_EQ(firstDifference(lv2[c], vst[c]), -1)
                     << name << " at " << rate << " Hz, channel " << c;
@@ -488,8 +453,7 @@ TYPED_TEST(Lv2BundleTest, RunAllocatesNothing) {
     ASSERT_NE(plugin, nullptr);
     Instance instance(plugin, 48000.0, this->features);
     ASSERT_TRUE(instance.instantiated());
-    Random rng(3);
-    Stereo in{test_support::mixedSignal(rng, 2048), test_support::mixedSignal(rng, 2048)};
+    Stereo in = stereoSignal(3, 2048);
     Stereo out{Signal(2048), Signal(2048)};
 
     // The counter sees what the loaded modules allocate.
@@ -540,8 +504,7 @@ TYPED_TEST(Lv2BundleTest, RunMakesNoSystemCall) {
     ASSERT_NE(plugin, nullptr);
     Instance instance(plugin, 44100.0, this->features);
     ASSERT_TRUE(instance.instantiated());
-    Random rng(4);
-    Stereo in{test_support::mixedSignal(rng, 2048), test_support::mixedSignal(rng, 2048)};
+    Stereo in = stereoSignal(4, 2048);
     Stereo out{Signal(2048), Signal(2048)};
 
     // The filter ends a process that makes a system call.

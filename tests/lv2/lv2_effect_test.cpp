@@ -6,48 +6,24 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "lv2/lv2_plugins.h"
-#include "model/parameter_values.h"
-#include "shell/kel_dsp.h"
-#include "tests/dsp/test_support.h"
-#include "tests/support/test_host.h"
+#include "tests/lv2/lv2_test_support.h"
 
 using namespace kel::lv2;
 using namespace kel::model;
 using kel::clean::CleanModel;
 using kel::crunch::CrunchModel;
+using namespace lv2_test;
 using test_support::firstDifference;
 using test_support::Random;
 
 namespace {
 
-using Signal = std::vector<float>;
-using Stereo = std::vector<Signal>;
-
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-
-template <class Model>
-const Lv2Plugin& pluginOf();
-template <>
-const Lv2Plugin& pluginOf<CleanModel>() {
-    return kCleanPlugin;
-}
-template <>
-const Lv2Plugin& pluginOf<CrunchModel>() {
-    return kCrunchPlugin;
-}
-
-// The first `frames` frames of a stereo signal with different channels.
-Stereo stereoSignal(std::uint64_t seed, std::size_t frames) {
-    Random rng(seed);
-    return {test_support::mixedSignal(rng, frames), test_support::mixedSignal(rng, frames)};
-}
 
 // An instance as a host holds it: through the descriptor only, with control values of its own.
 template <class Model>
@@ -112,37 +88,6 @@ private:
     const LV2_Feature* const features[1] = {nullptr};
     const LV2_Descriptor descriptor;
     const LV2_Handle handle;
-};
-
-// The VST 2.x effect object, driven the way our command-line host renders a file.
-template <class Model>
-class Vst : public kel::shell::KelDSP<Model> {
-public:
-    explicit Vst(float rate) : kel::shell::KelDSP<Model>(hostCallback) {
-        this->setSampleRate(rate);
-    }
-    float processorRate() const { return this->processorLeft.sampleRate(); }
-
-    // The parameter value that shows `setting`, as `kelhost render --param NAME=setting` finds.
-    void showSetting(int parameter, int setting) {
-        const int span = kParameterTable[parameter].span;
-        float value = toParameterValue(setting, 0, span);
-        while (toPresetValue(value, 0, span) < setting) {
-            value = std::nextafter(value, 2.0f);
-        }
-        this->setParameter(parameter, value);
-    }
-    Stereo process(const Stereo& in, std::size_t block) {
-        Stereo out{Signal(in[0].size()), Signal(in[1].size())};
-        for (std::size_t start = 0; start < in[0].size(); start += block) {
-            const std::size_t n = std::min(block, in[0].size() - start);
-            float* inputs[2] = {const_cast<float*>(in[0].data() + start),
-                                const_cast<float*>(in[1].data() + start)};
-            float* outputs[2] = {out[0].data() + start, out[1].data() + start};
-            this->processReplacing(inputs, outputs, static_cast<VstInt32>(n));
-        }
-        return out;
-    }
 };
 
 void expectSame(const Stereo& lv2, const Stereo& vst, const std::string& what) {
