@@ -8,7 +8,6 @@
 
 using namespace kel::presets;
 using namespace kel::model;
-using namespace kel::shell;
 
 namespace {
 
