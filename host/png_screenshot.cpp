@@ -6,6 +6,7 @@
 #include <wincodec.h>
 
 #include "ui/win32_handles.h"
+#include "win32/object_selection.h"
 
 namespace kel::host {
 
@@ -124,7 +125,7 @@ bool captureScreen(int x, int y, int width, int height, ScreenImage& image, std:
         CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     bool copied = false;
     if (memory && bitmap && bits) {
-        const ObjectSelection selection(memory.get(), bitmap.get());
+        const win32::ObjectSelection selection(memory.get(), bitmap.get());
         copied = BitBlt(memory.get(), 0, 0, width, height, screen.get(), x, y,
                         SRCCOPY | CAPTUREBLT) != 0;
         GdiFlush();

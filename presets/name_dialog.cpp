@@ -8,8 +8,8 @@
 #include "presets/preset_user_interface.h"
 #include "ui/menu_commands.h"
 #include "ui/settings.h"
-#include "ui/this_module.h"
 #include "ui/win32_handles.h"
+#include "win32/module.h"
 
 namespace kel::presets {
 
@@ -57,7 +57,7 @@ void initialise(HWND dialog, NameDialog& state) {
                       WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWN |
                           CBS_AUTOHSCROLL | CBS_OEMCONVERT,
                       0, 0, kFieldWidth, names == 0 ? kFieldHeight : kDroppedHeight, dialog,
-                      reinterpret_cast<HMENU>(kNameFieldId), thisModule(), nullptr);
+                      reinterpret_cast<HMENU>(kNameFieldId), win32::thisModule(), nullptr);
     SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(state.font.get()), FALSE);
     SendMessageA(field, CB_LIMITTEXT, kMaxPresetNameLength, 0);
     SendMessageA(field, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), kItemHeight);
@@ -147,8 +147,9 @@ int KelPresetBank::showNameDialog(int slot) {
     nameSlot = slot;
     NameDialog state{*this, {}};
     // The field and the dialog are destroyed when this returns; the font goes after them.
-    return static_cast<int>(DialogBoxParamA(thisModule(), MAKEINTRESOURCEA(KEL_NAME_DIALOG), owner,
-                                            nameDialogProcedure, reinterpret_cast<LPARAM>(&state)));
+    return static_cast<int>(DialogBoxParamA(win32::thisModule(), MAKEINTRESOURCEA(KEL_NAME_DIALOG),
+                                            owner, nameDialogProcedure,
+                                            reinterpret_cast<LPARAM>(&state)));
 }
 
 } // namespace kel::presets

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "ui/settings.h"
-#include "ui/this_module.h"
 #include "ui/win32_handles.h"
+#include "win32/module.h"
 
 namespace kel::ui {
 
@@ -100,7 +100,7 @@ void replaceFileName(char* path, std::size_t size, const char* fileName) {
 
 void helpFilePath(char* path) {
     if (readSetting("Help Path", path, static_cast<int>(kHelpPathSize), "") != 1) {
-        const DWORD length = GetModuleFileNameA(thisModule(), path, kHelpPathSize);
+        const DWORD length = GetModuleFileNameA(win32::thisModule(), path, kHelpPathSize);
         path[length < kHelpPathSize ? length : kHelpPathSize - 1] = 0;
     }
     replaceFileName(path, kHelpPathSize, kHelpFileName);

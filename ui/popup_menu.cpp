@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "ui/this_module.h"
+#include "win32/module.h"
 
 namespace kel::ui {
 
@@ -42,7 +42,7 @@ std::string literalMenuCaption(const std::string& text) {
 
 bool PopupMenu::load(int resource, int popupIndex) {
     destroy();
-    loaded.reset(LoadMenuA(thisModule(), MAKEINTRESOURCEA(resource)));
+    loaded.reset(LoadMenuA(win32::thisModule(), MAKEINTRESOURCEA(resource)));
     if (!loaded) {
         return false;
     }

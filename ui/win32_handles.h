@@ -102,7 +102,7 @@ using KernelHandle = UniqueHandle<win32_closers::KernelObject>;
 // submenus with it).
 using MenuHandle = UniqueHandle<win32_closers::Menu>;
 // A pen, brush, font, bitmap or region; it must not be selected into a device context when its
-// owner goes (see ObjectSelection).
+// owner goes (see kel::win32::ObjectSelection).
 template <typename Object>
 using GdiObject = UniqueHandle<win32_closers::GdiObject<Object>>;
 // A device context from CreateCompatibleDC or CreateDC.
@@ -150,28 +150,6 @@ public:
 private:
     HWND owner = nullptr;
     HDC dc = nullptr;
-};
-
-// An object selected into a device context for as long as the selection lives; then what it
-// replaced is selected again. Declared after the owners of the object and of the device context,
-// it goes before them: an object is deleted only once no device context holds it.
-class ObjectSelection {
-public:
-    ObjectSelection(HDC dc, HGDIOBJ object) : target(dc), previous(SelectObject(dc, object)) {}
-    ~ObjectSelection() {
-        if (previous) {
-            SelectObject(target, previous);
-        }
-    }
-    ObjectSelection(const ObjectSelection&) = delete;
-    ObjectSelection& operator=(const ObjectSelection&) = delete;
-
-    // False when the object could not be selected.
-    explicit operator bool() const { return previous != nullptr; }
-
-private:
-    HDC target;
-    HGDIOBJ previous;
 };
 
 } // namespace kel::ui

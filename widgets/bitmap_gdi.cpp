@@ -4,6 +4,8 @@
 #include "widgets/frame.h"
 #include "widgets/gdi_handles.h"
 #include "widgets/win32_support.h"
+#include "win32/module.h"
+#include "win32/object_selection.h"
 
 namespace VSTGUI {
 
@@ -19,7 +21,8 @@ public:
 
 private:
     PlatformHandle memory;
-    detail::ObjectSelection selection; // declared after the device context: undone before it goes
+    // Declared after the device context: undone before it goes.
+    kel::win32::ObjectSelection selection;
 };
 
 // The part of a copy of width x height pixels from offset on that lies inside the bitmap.
@@ -52,7 +55,7 @@ CopyArea copyArea(const CRect& rect, const CPoint& offset, long bitmapWidth, lon
 } // namespace
 
 void CBitmap::load() {
-    HBITMAP loaded = LoadBitmapA(widgetModule(), MAKEINTRESOURCEA(resourceId));
+    HBITMAP loaded = LoadBitmapA(kel::win32::thisModule(), MAKEINTRESOURCEA(resourceId));
     if (!loaded) {
         return;
     }

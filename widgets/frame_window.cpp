@@ -11,6 +11,7 @@
 #include "widgets/param_display.h"
 #include "widgets/platform_objects.h"
 #include "widgets/win32_support.h"
+#include "win32/module.h"
 
 namespace VSTGUI {
 
@@ -29,12 +30,12 @@ bool registerFrameClass() {
         return true;
     }
     swappedButtons = GetSystemMetrics(SM_SWAPBUTTON) != 0;
-    frameWindowClassName(reinterpret_cast<std::uintptr_t>(widgetModule()), className,
+    frameWindowClassName(reinterpret_cast<std::uintptr_t>(kel::win32::thisModule()), className,
                          sizeof(className));
     WNDCLASSA windowClass{};
     windowClass.style = CS_GLOBALCLASS;
     windowClass.lpfnWndProc = frameWindowProcedure;
-    windowClass.hInstance = widgetModule();
+    windowClass.hInstance = kel::win32::thisModule();
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = className;
@@ -48,7 +49,7 @@ bool registerFrameClass() {
 
 void unregisterFrameClass() {
     if (classUsers > 0 && --classUsers == 0) {
-        UnregisterClassA(className, widgetModule());
+        UnregisterClassA(className, kel::win32::thisModule());
         detail::countUserObjects(-1);
     }
 }
@@ -117,14 +118,6 @@ LRESULT CALLBACK frameWindowProcedure(HWND window, UINT message, WPARAM wParam, 
 
 } // namespace
 
-HMODULE widgetModule() {
-    HMODULE module = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(&widgetModule), &module);
-    return module;
-}
-
 bool mouseButtonsSwapped() {
     return swappedButtons;
 }
@@ -157,7 +150,7 @@ void CFrame::openWindow() {
     }
     HWND created = CreateWindowExA(0, className, "Window", WS_CHILD | WS_VISIBLE, 0, 0,
                                    size.width(), size.height(), static_cast<HWND>(parentWindow),
-                                   nullptr, widgetModule(), nullptr);
+                                   nullptr, kel::win32::thisModule(), nullptr);
     if (!created) {
         unregisterFrameClass();
         return;

@@ -1,6 +1,5 @@
 // The widget set's GDI objects and device contexts as platform handles, counted in
-// platformObjectsInUse() for as long as they live, and objects selected into a device context
-// for a while.
+// platformObjectsInUse() for as long as they live.
 #pragma once
 
 #include <windows.h>
@@ -21,26 +20,6 @@ PlatformHandle borrowWindowDC(HWND window);
 inline HDC dcOf(const PlatformHandle& dc) {
     return static_cast<HDC>(dc.get());
 }
-
-// An object selected into a device context while the selection lives; then what it replaced is
-// selected again. Declared after the owners of the object and of the device context, it goes
-// before them.
-class ObjectSelection {
-public:
-    ObjectSelection(HDC dc, HGDIOBJ object)
-        : target(dc), previous(dc ? SelectObject(dc, object) : nullptr) {}
-    ~ObjectSelection() {
-        if (previous) {
-            SelectObject(target, previous);
-        }
-    }
-    ObjectSelection(const ObjectSelection&) = delete;
-    ObjectSelection& operator=(const ObjectSelection&) = delete;
-
-private:
-    HDC target;
-    HGDIOBJ previous;
-};
 
 } // namespace detail
 } // namespace VSTGUI

@@ -1,5 +1,6 @@
-// What the widget set's Windows files share: the module that holds the widget set (its bitmap
-// resources, its window class) and the mouse-button swap the frame window class reads.
+// What the widget set's Windows files share: the mouse-button swap the frame window class reads,
+// the single-call transparent copy and GDI colours. The module that holds the widget set (its
+// bitmap resources, its window class) is kel::win32::thisModule().
 #pragma once
 
 #include <windows.h>
@@ -8,7 +9,6 @@
 
 namespace VSTGUI {
 
-HMODULE widgetModule();
 // True when the system had its mouse buttons swapped as the frame window class was first
 // registered.
 bool mouseButtonsSwapped();

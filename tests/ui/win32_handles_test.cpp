@@ -8,8 +8,10 @@
 
 #include "tests/support/sandbox.h"
 #include "ui/win32_handles.h"
+#include "win32/object_selection.h"
 
 using namespace kel::ui;
+using kel::win32::ObjectSelection;
 
 namespace {
 
@@ -288,31 +290,6 @@ TEST(WindowDC, MovingHandsTheDeviceContextOnAndItIsGivenBackOnce) {
         EXPECT_FALSE(second);
     }
     EXPECT_EQ(freeGdiSlots(), before);
-}
-
-TEST(ObjectSelection, SelectsForItsLifetimeAndPutsBackWhatWasThere) {
-    const MemoryDC dc(CreateCompatibleDC(nullptr));
-    ASSERT_TRUE(dc);
-    const struct {
-        const char* kind;
-        UINT type;
-        HGDIOBJ object;
-    } cases[] = {
-        {"pen", OBJ_PEN, PenKind::make()},
-        {"brush", OBJ_BRUSH, BrushKind::make()},
-        {"font", OBJ_FONT, FontKind::make()},
-        {"bitmap", OBJ_BITMAP, BitmapKind::make()},
-    };
-    for (const auto& c : cases) {
-        const GdiObject<HGDIOBJ> object(c.object);
-        const HGDIOBJ original = GetCurrentObject(dc.get(), c.type);
-        {
-            const ObjectSelection selection(dc.get(), object.get());
-            EXPECT_TRUE(selection) << c.kind;
-            EXPECT_EQ(GetCurrentObject(dc.get(), c.type), object.get()) << c.kind;
-        }
-        EXPECT_EQ(GetCurrentObject(dc.get(), c.type), original) << c.kind;
-    }
 }
 
 // What an editor does with handles while it opens, draws and closes: a window's device context,
