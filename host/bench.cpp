@@ -1,51 +1,29 @@
 #include "host/bench.h"
 
-#include <windows.h>
-
 #include <algorithm>
-#include <cmath>
+
+#include "host/test_signal.h"
+#include "win32/clock.h"
 
 namespace kel::host {
+
+using win32::secondsNow;
 
 namespace {
 
 constexpr double kRate = 44100.0;
 constexpr std::size_t kSignalFrames = 1 << 17; // about 3 s, played in a loop
 
-std::vector<float> makeSignal(const std::string& kind, unsigned channel) {
-    std::vector<float> signal(kSignalFrames, 0.0f);
+// Two channels of the named signal: the guitar-like signal, silence, or one loud tone fading
+// through the subnormal range to zero.
+Signal makeSignal(const std::string& kind) {
     if (kind == "guitar") {
-        // Plucked notes every half second: decaying harmonics of a low string.
-        for (std::size_t i = 0; i < signal.size(); ++i) {
-            const double t = static_cast<double>(i) / kRate;
-            const double noteTime = std::fmod(t, 0.5);
-            const double f = 82.4 * (1.0 + 0.5 * std::floor(t / 0.5)) * (1.0 + 0.01 * channel);
-            double sum = 0.0;
-            for (int h = 1; h <= 6; ++h) {
-                sum += std::sin(2 * M_PI * f * h * t) / h * std::exp(-noteTime * (2.0 + h));
-            }
-            signal[i] = static_cast<float>(0.5 * sum);
-        }
-    } else if (kind == "decay") {
-        // One loud burst fading exponentially through the subnormal range to zero.
-        double level = 1.0;
-        for (std::size_t i = 0; i < signal.size(); ++i) {
-            signal[i] = static_cast<float>(level * std::sin(2 * M_PI * 110.0 * i / kRate));
-            level *= 0.9985;
-        }
+        return guitarSignal(2, kSignalFrames, kRate, 1);
     }
-    return signal;
-}
-
-double now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+    if (kind == "decay") {
+        return decayingTone(2, kSignalFrames, kRate, 1.0);
+    }
+    return Signal(2, std::vector<float>(kSignalFrames));
 }
 
 // Clock cycles per nanosecond now: the best of a few timed chains of dependent integer
@@ -55,13 +33,13 @@ double cyclesPerNanosecond() {
     for (int round = 0; round < 5; ++round) {
         constexpr unsigned kAdds = 8u << 20;
         unsigned x = 0;
-        const double start = now();
+        const double start = secondsNow();
         for (unsigned i = 0; i < kAdds; i += 8) {
             __asm__ volatile("add $1, %0\n\tadd $1, %0\n\tadd $1, %0\n\tadd $1, %0\n\t"
                              "add $1, %0\n\tadd $1, %0\n\tadd $1, %0\n\tadd $1, %0"
                              : "+r"(x));
         }
-        best = std::max(best, kAdds / ((now() - start) * 1e9));
+        best = std::max(best, kAdds / ((secondsNow() - start) * 1e9));
     }
     return best;
 }
@@ -73,7 +51,8 @@ std::vector<BenchResult> benchmarkPlugin(const PluginInstance& plugin,
     const AEffect* record = plugin.effect();
     std::vector<BenchResult> results;
     for (const char* kind : {"guitar", "silence", "decay"}) {
-        const std::vector<float> left = makeSignal(kind, 0), right = makeSignal(kind, 1);
+        const Signal signal = makeSignal(kind);
+        const std::vector<float>&left = signal[0], &right = signal[1];
         for (int block : blockSizes) {
             plugin.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(kRate));
             plugin.dispatch(effSetBlockSize, 0, block);
@@ -92,12 +71,12 @@ std::vector<BenchResult> benchmarkPlugin(const PluginInstance& plugin,
             pass(); // warm-up
             const double clock = cyclesPerNanosecond();
             double best = 1e30;
-            const double end = now() + seconds;
+            const double end = secondsNow() + seconds;
             do {
-                const double start = now();
+                const double start = secondsNow();
                 pass();
-                best = std::min(best, now() - start);
-            } while (now() < end);
+                best = std::min(best, secondsNow() - start);
+            } while (secondsNow() < end);
             const double frames = static_cast<double>(blocksPerPass) * block;
             const double nanoseconds = best / frames * 1e9;
             results.push_back(

@@ -1,119 +1,30 @@
 #include "host/editor_window.h"
 
-#include <windows.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 
 #include "host/host_callback.h"
 #include "host/plugin_workload.h"
 #include "host/png_screenshot.h"
+#include "win32/clock.h"
+#include "win32/messages.h"
+#include "win32/module.h"
 
 namespace kel::host {
 
+using win32::secondsNow;
+
 namespace {
 
-// WS_CLIPCHILDREN: erasing our background never draws over the editor's own windows.
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-constexpr DWORD kExStyle = 0;
-constexpr UINT_PTR kIdleTimer = 1;
-constexpr UINT kIdleMilliseconds = 33;   // about 30 Hz, the pace DAWs idle their editors at
-constexpr double kScreenshotDelay = 0.3; // s after ready: what the first idles drew is on screen
-constexpr int kIdlesPerReopen = 3;
 const char* const kWindowClass = "KelhostEditorWindow";
+constexpr UINT_PTR kTimerId = 1;
 
-double secondsNow() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
+} // namespace
 
-class EditorWindow {
-public:
-    EditorWindow(const PluginInstance& instance, const EditorOptions& editorOptions)
-        : plugin(instance), options(editorOptions) {}
-    ~EditorWindow() {
-        closeEditor();
-        if (window) {
-            DestroyWindow(window);
-        }
-    }
-    EditorWindow(const EditorWindow&) = delete;
-    EditorWindow& operator=(const EditorWindow&) = delete;
-
-    bool run(std::string& error);
-
-private:
-    static LRESULT CALLBACK windowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
-    bool editorSize(int& width, int& height, std::string& error) const;
-    bool create(int width, int height, std::string& error);
-    void setClientSize(int width, int height);
-    void placeClientAt(int x, int y);
-    bool openEditor(std::string& error);
-    void closeEditor();
-    bool reopenEditor(std::string& error);
-    void idle();
-    void pumpMessages(double seconds);
-    void announce();
-    void onTimer();
-    void screenshot();
-    void requestClose();
-
-    const PluginInstance& plugin;
-    const EditorOptions& options;
-    HWND window = nullptr;
-    bool editorOpen = false;
-    bool idling = false; // an editor that pumps messages in its idle must not be idled again
-    bool closeRequested = false;
-    double readyTime = -1.0; // secondsNow() when "ready" was written
-    bool screenshotTaken = false;
-    std::string screenshotError;
-};
-
-bool EditorWindow::run(std::string& error) {
-    if (!(plugin.effect()->flags & effFlagsHasEditor)) {
-        error = "the plug-in has no editor";
-        return false;
-    }
-    int width = 0, height = 0;
-    if (!editorSize(width, height, error) || !create(width, height, error) || !openEditor(error)) {
-        return false;
-    }
-    SetTimer(window, kIdleTimer, kIdleMilliseconds, nullptr);
-    PluginWorkload workload(plugin, options.audio, options.automate);
-    bool ok = true;
-    int reopened = 0;
-    while (ok && reopened < options.reopenCount && !closeRequested) {
-        ok = reopenEditor(error);
-        reopened += ok ? 1 : 0;
-    }
-    if (options.reopenCount > 0) {
-        hostLogLine("reopened " + std::to_string(reopened));
-    }
-    if (ok && !closeRequested) {
-        announce();
-    }
-    MSG message;
-    while (ok && !closeRequested) {
-        if (GetMessageA(&message, nullptr, 0, 0) <= 0) {
-            break; // WM_QUIT: something ended this thread's message loop
-        }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    if (window) {
-        KillTimer(window, kIdleTimer);
-    }
-    if (ok && !options.screenshotPath.empty() && !screenshotTaken && editorOpen && window) {
-        screenshot();
-    }
-    workload.stop();
+EditorWindow::~EditorWindow() {
+    stopTimer();
     closeEditor();
-    if (ok && !screenshotError.empty()) {
-        error = screenshotError;
-        ok = false;
-    }
-    return ok;
+    destroy();
 }
 
 LRESULT CALLBACK EditorWindow::windowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -128,8 +39,8 @@ LRESULT CALLBACK EditorWindow::windowProc(HWND handle, UINT message, WPARAM wPar
     }
     switch (message) {
     case WM_TIMER:
-        if (wParam == kIdleTimer) {
-            self->onTimer();
+        if (wParam == kTimerId && self->timerTick) {
+            self->timerTick();
             return 0;
         }
         break;
@@ -138,9 +49,9 @@ LRESULT CALLBACK EditorWindow::windowProc(HWND handle, UINT message, WPARAM wPar
         self->requestClose();
         return 0;
     case WM_NCDESTROY:
-        // Destroyed by someone else (the editor, the system): end the session.
+        // Destroyed by someone else (the editor, the system): the session ends.
         self->window = nullptr;
-        self->closeRequested = true;
+        self->closeWanted = true;
         break;
     default:
         break;
@@ -164,47 +75,44 @@ bool EditorWindow::editorSize(int& width, int& height, std::string& error) const
     return true;
 }
 
-bool EditorWindow::create(int width, int height, std::string& error) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = windowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH));
-    windowClass.lpszClassName = kWindowClass;
-    if (!RegisterClassExA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        error = "cannot register the window class (error " + std::to_string(GetLastError()) + ")";
+bool EditorWindow::create(int width, int height, const std::string& title,
+                          const WindowPlacement& placement, WindowFailure& failure) {
+    // WS_CLIPCHILDREN: erasing our background never draws over the editor's own windows.
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN |
+                        (placement.minimizeBox ? WS_MINIMIZEBOX : 0);
+    if (!win32::registerWindowClass(kWindowClass, windowProc,
+                                    static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)))) {
+        failure = {WindowFailure::kRegisterClass, GetLastError()};
         return false;
     }
     RECT frame{0, 0, width, height};
-    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+    AdjustWindowRectEx(&frame, style, FALSE, 0);
     const int frameWidth = frame.right - frame.left, frameHeight = frame.bottom - frame.top;
-    int left = 0, top = 0;
-    if (options.placed) {
-        left = options.x + frame.left;
-        top = options.y + frame.top;
-    } else {
+    int left = placement.x, top = placement.y;
+    if (placement.where == WindowPlacement::kClientAt) {
+        left += frame.left;
+        top += frame.top;
+    } else if (placement.where == WindowPlacement::kCentred) {
         RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
         SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
         left = work.left + std::max(0L, (work.right - work.left - frameWidth) / 2);
         top = work.top + std::max(0L, (work.bottom - work.top - frameHeight) / 2);
     }
-    std::string name = plugin.text(effGetEffectName);
-    const std::string title = "kelhost - " + (name.empty() ? std::string("plug-in") : name);
-    window = CreateWindowExA(kExStyle, kWindowClass, title.c_str(), kStyle, left, top, frameWidth,
-                             frameHeight, nullptr, nullptr, instance, this);
+    window = CreateWindowExA(0, kWindowClass, title.c_str(), style, left, top, frameWidth,
+                             frameHeight, nullptr, nullptr, win32::thisModule(), this);
     if (!window) {
-        error = "cannot create the editor window (error " + std::to_string(GetLastError()) + ")";
+        failure = {WindowFailure::kCreateWindow, GetLastError()};
         return false;
     }
-    ShowWindow(window, SW_SHOWNORMAL);
+    ShowWindow(window, placement.activate ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE);
     // The frame the system draws may differ from what AdjustWindowRectEx promised: measure.
     setClientSize(width, height);
-    if (options.placed) {
-        placeClientAt(options.x, options.y);
+    if (placement.where == WindowPlacement::kClientAt) {
+        placeClientAt(placement.x, placement.y);
     }
-    SetForegroundWindow(window);
+    if (placement.activate) {
+        SetForegroundWindow(window);
+    }
     UpdateWindow(window);
     return true;
 }
@@ -231,13 +139,11 @@ void EditorWindow::placeClientAt(int x, int y) {
     }
 }
 
-bool EditorWindow::openEditor(std::string& error) {
+bool EditorWindow::openEditor() {
     if (!plugin.dispatch(effEditOpen, 0, 0, window)) {
-        error = "the plug-in opened no editor";
         return false;
     }
     editorOpen = true;
-    // Some editors know their final size only once they are open.
     int width = 0, height = 0;
     std::string ignored;
     if (editorSize(width, height, ignored)) {
@@ -253,23 +159,11 @@ void EditorWindow::closeEditor() {
     }
 }
 
-bool EditorWindow::reopenEditor(std::string& error) {
-    closeEditor();
-    pumpMessages(0.0);
-    int width = 0, height = 0;
-    if (!editorSize(width, height, error)) {
-        return false;
+void EditorWindow::destroy() {
+    if (window) {
+        DestroyWindow(window);
+        window = nullptr;
     }
-    setClientSize(width, height);
-    if (!openEditor(error)) {
-        error += " when reopened";
-        return false;
-    }
-    for (int i = 0; i < kIdlesPerReopen; ++i) {
-        pumpMessages(0.01);
-        idle();
-    }
-    return true;
 }
 
 void EditorWindow::idle() {
@@ -282,41 +176,167 @@ void EditorWindow::idle() {
 }
 
 void EditorWindow::pumpMessages(double seconds) {
-    const double end = secondsNow() + seconds;
-    for (;;) {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                closeRequested = true;
-                continue;
-            }
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        const double remaining = end - secondsNow();
-        if (remaining <= 0.0) {
-            return;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(remaining * 1000) + 1,
-                                  QS_ALLINPUT);
+    if (!win32::pumpMessagesFor(seconds)) {
+        closeWanted = true;
     }
 }
 
-void EditorWindow::announce() {
-    RedrawWindow(window, nullptr, nullptr,
+void EditorWindow::startTimer(unsigned milliseconds, std::function<void()> tick) {
+    timerTick = std::move(tick);
+    SetTimer(window, kTimerId, milliseconds, nullptr);
+}
+
+void EditorWindow::stopTimer() {
+    if (window && timerTick) {
+        KillTimer(window, kTimerId);
+    }
+    timerTick = nullptr;
+}
+
+void EditorWindow::requestClose() {
+    closeWanted = true;
+    // WM_CLOSE may have been sent, not posted: wake GetMessage so that the loop sees the flag.
+    if (window) {
+        PostMessageA(window, WM_NULL, 0, 0);
+    }
+}
+
+// ---- The editor verb ----
+
+namespace {
+
+constexpr UINT kIdleMilliseconds = 33;   // about 30 Hz, the pace DAWs idle their editors at
+constexpr double kScreenshotDelay = 0.3; // s after ready: what the first idles drew is on screen
+constexpr int kIdlesPerReopen = 3;
+
+class EditorSession {
+public:
+    EditorSession(const PluginInstance& instance, const EditorOptions& editorOptions)
+        : plugin(instance), options(editorOptions), window(instance) {}
+
+    bool run(std::string& error);
+
+private:
+    bool openWindow(std::string& error);
+    bool reopenEditor(std::string& error);
+    void announce();
+    void onTimer();
+    void screenshot();
+
+    const PluginInstance& plugin;
+    const EditorOptions& options;
+    EditorWindow window;
+    double readyTime = -1.0; // secondsNow() when "ready" was written
+    bool screenshotTaken = false;
+    std::string screenshotError;
+};
+
+bool EditorSession::run(std::string& error) {
+    if (!(plugin.effect()->flags & effFlagsHasEditor)) {
+        error = "the plug-in has no editor";
+        return false;
+    }
+    if (!openWindow(error)) {
+        return false;
+    }
+    window.startTimer(kIdleMilliseconds, [this] { onTimer(); });
+    PluginWorkload workload(plugin, options.audio, options.automate);
+    bool ok = true;
+    int reopened = 0;
+    while (ok && reopened < options.reopenCount && !window.closeRequested()) {
+        ok = reopenEditor(error);
+        reopened += ok ? 1 : 0;
+    }
+    if (options.reopenCount > 0) {
+        hostLogLine("reopened " + std::to_string(reopened));
+    }
+    if (ok && !window.closeRequested()) {
+        announce();
+    }
+    MSG message;
+    while (ok && !window.closeRequested()) {
+        if (GetMessageA(&message, nullptr, 0, 0) <= 0) {
+            break; // WM_QUIT: something ended this thread's message loop
+        }
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    window.stopTimer();
+    if (ok && !options.screenshotPath.empty() && !screenshotTaken && window.isEditorOpen() &&
+        window.handle()) {
+        screenshot();
+    }
+    workload.stop();
+    window.closeEditor();
+    if (ok && !screenshotError.empty()) {
+        error = screenshotError;
+        ok = false;
+    }
+    return ok;
+}
+
+bool EditorSession::openWindow(std::string& error) {
+    int width = 0, height = 0;
+    if (!window.editorSize(width, height, error)) {
+        return false;
+    }
+    WindowPlacement placement;
+    if (options.placed) {
+        placement.where = WindowPlacement::kClientAt;
+        placement.x = options.x;
+        placement.y = options.y;
+    }
+    const std::string name = plugin.text(effGetEffectName);
+    WindowFailure failure;
+    if (!window.create(width, height, "kelhost - " + (name.empty() ? "plug-in" : name), placement,
+                       failure)) {
+        error = std::string(failure.step == WindowFailure::kRegisterClass
+                                ? "cannot register the window class"
+                                : "cannot create the editor window") +
+                " (error " + std::to_string(failure.code) + ")";
+        return false;
+    }
+    if (!window.openEditor()) {
+        error = "the plug-in opened no editor";
+        return false;
+    }
+    return true;
+}
+
+bool EditorSession::reopenEditor(std::string& error) {
+    window.closeEditor();
+    window.pumpMessages(0.0);
+    int width = 0, height = 0;
+    if (!window.editorSize(width, height, error)) {
+        return false;
+    }
+    window.setClientSize(width, height);
+    if (!window.openEditor()) {
+        error = "the plug-in opened no editor when reopened";
+        return false;
+    }
+    for (int i = 0; i < kIdlesPerReopen; ++i) {
+        window.pumpMessages(0.01);
+        window.idle();
+    }
+    return true;
+}
+
+void EditorSession::announce() {
+    RedrawWindow(window.handle(), nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    idle();
+    window.idle();
     // Wine puts what was drawn on the X screen from its message loop: "ready" promises a
     // window that shows the editor and takes clicks.
-    pumpMessages(0.1);
+    window.pumpMessages(0.1);
     GdiFlush();
-    if (closeRequested || !window) {
+    if (window.closeRequested() || !window.handle()) {
         return;
     }
     RECT client;
-    GetClientRect(window, &client);
+    GetClientRect(window.handle(), &client);
     POINT origin{0, 0};
-    ClientToScreen(window, &origin);
+    ClientToScreen(window.handle(), &origin);
     char line[96];
     std::snprintf(line, sizeof(line), "window %ld %ld %ld %ld", static_cast<long>(origin.x),
                   static_cast<long>(origin.y), static_cast<long>(client.right),
@@ -326,8 +346,8 @@ void EditorWindow::announce() {
     readyTime = secondsNow();
 }
 
-void EditorWindow::onTimer() {
-    idle();
+void EditorSession::onTimer() {
+    window.idle();
     if (readyTime < 0.0) {
         return;
     }
@@ -336,31 +356,23 @@ void EditorWindow::onTimer() {
         screenshot();
     }
     if (options.seconds > 0.0 && sinceReady >= options.seconds) {
-        requestClose();
+        window.requestClose();
     }
 }
 
-void EditorWindow::screenshot() {
+void EditorSession::screenshot() {
     screenshotTaken = true;
     GdiFlush();
     RECT client;
-    GetClientRect(window, &client);
+    GetClientRect(window.handle(), &client);
     POINT origin{0, 0};
-    ClientToScreen(window, &origin);
+    ClientToScreen(window.handle(), &origin);
     ScreenImage image;
     std::string error;
     if (!captureScreen(origin.x, origin.y, client.right, client.bottom, image, error) ||
         !writePng(options.screenshotPath, image, error)) {
         screenshotError = "screenshot: " + error;
-        requestClose();
-    }
-}
-
-void EditorWindow::requestClose() {
-    closeRequested = true;
-    // WM_CLOSE may have been sent, not posted: wake GetMessage so that the loop sees the flag.
-    if (window) {
-        PostMessageA(window, WM_NULL, 0, 0);
+        window.requestClose();
     }
 }
 
@@ -368,8 +380,8 @@ void EditorWindow::requestClose() {
 
 bool runEditorWindow(const PluginInstance& plugin, const EditorOptions& options,
                      std::string& error) {
-    EditorWindow editorWindow(plugin, options);
-    return editorWindow.run(error);
+    EditorSession session(plugin, options);
+    return session.run(error);
 }
 
 } // namespace kel::host

@@ -161,7 +161,10 @@ bool parseRenderOptions(const CommandLine& args, RenderOptions& options, std::st
     options.program = std::atoi(args.get("program", "-1").c_str());
     options.blockSize = std::atoi(args.get("block", "512").c_str());
     options.adding = args.has("adding");
-    options.rate = std::atof(args.get("rate", "0").c_str());
+    if (args.has("rate") && !parseNumber(args.get("rate"), options.rate)) {
+        error = "--rate wants a sample rate in Hz, got \"" + args.get("rate") + "\"";
+        return false;
+    }
     for (const std::string& param : args.all("param")) {
         const std::size_t equals = param.find('=');
         if (equals == std::string::npos || equals == 0) {
@@ -234,21 +237,19 @@ int runBench(const CommandLine& args) {
     }
     RenderOptions options;
     std::string error;
+    double seconds = 1.0;
+    if (args.has("seconds") && (!parseNumber(args.get("seconds"), seconds) || seconds < 0.0)) {
+        return fail("--seconds wants a time from 0 up, got \"" + args.get("seconds") + "\"");
+    }
     PluginModule module;
     AEffect* effect = nullptr;
     if (!parseRenderOptions(args, options, error) || !openPlugin(args, module, effect, error)) {
         return fail(error);
     }
     PluginInstance plugin(effect);
-    if (options.program >= 0) {
-        plugin.dispatch(effSetProgram, 0, options.program);
+    if (!setProgramAndParameters(plugin, options, error)) {
+        return fail(error);
     }
-    for (const auto& param : options.params) {
-        if (!setParameterByName(plugin, param.first, param.second, error)) {
-            return fail(error);
-        }
-    }
-    const double seconds = std::atof(args.get("seconds", "1").c_str());
     std::printf("%s, replacing call, stereo, 44.1 kHz (best of rounds over %.1f s each)\n",
                 plugin.text(effGetEffectName).c_str(), seconds);
     std::printf("%-8s %6s %16s %20s %14s\n", "signal", "block", "ns/stereo frame",

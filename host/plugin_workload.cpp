@@ -5,33 +5,16 @@
 #include <cmath>
 #include <vector>
 
+#include "host/test_signal.h"
+#include "win32/clock.h"
+
 namespace kel::host {
 
 namespace {
 
 constexpr double kRate = 44100.0;
 constexpr int kBlockFrames = 512;
-
-// A plucked string: six harmonics, the higher ones dying faster, a new note every 0.6 s over
-// the open strings of a guitar.
-class PluckedString {
-public:
-    float next() {
-        static const double kNotes[] = {82.41, 110.0, 146.83, 196.0, 246.94, 329.63}; // Hz
-        constexpr std::uint64_t kNoteFrames = static_cast<std::uint64_t>(0.6 * kRate);
-        const double f = kNotes[(frame / kNoteFrames) % 6];
-        const double t = static_cast<double>(frame % kNoteFrames) / kRate; // s into the note
-        double sum = 0.0;
-        for (int h = 1; h <= 6; ++h) {
-            sum += std::sin(2 * M_PI * f * h * t) / h * std::exp(-t * (2.0 + h));
-        }
-        ++frame;
-        return static_cast<float>(0.4 * sum);
-    }
-
-private:
-    std::uint64_t frame = 0;
-};
+constexpr std::size_t kSignalFrames = 1 << 17; // about 3 s, played in a loop
 
 // Triangle from 0 to 1 and back, period in seconds.
 float sweep(double seconds, double period) {
@@ -76,18 +59,18 @@ void PluginWorkload::processAudio() {
         outputs.push_back(buffer.data());
     }
     const bool replacing = (record->flags & effFlagsCanReplacing) && record->processReplacing;
-    PluckedString guitar;
+    const std::vector<float> guitar = guitarSignal(1, kSignalFrames, kRate, 1)[0];
+    std::size_t at = 0;
     using Clock = std::chrono::steady_clock;
     const auto blockTime = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(kBlockFrames / kRate));
     auto due = Clock::now();
     while (running) {
-        for (int i = 0; i < kBlockFrames; ++i) {
-            const float sample = guitar.next();
-            for (auto& buffer : inputBuffers) {
-                buffer[static_cast<std::size_t>(i)] = sample;
-            }
+        for (auto& buffer : inputBuffers) {
+            std::copy_n(guitar.begin() + static_cast<std::ptrdiff_t>(at), kBlockFrames,
+                        buffer.begin());
         }
+        at = (at + kBlockFrames) % (kSignalFrames - kBlockFrames);
         if (replacing) {
             record->processReplacing(record, inputs.data(), outputs.data(), kBlockFrames);
         } else if (record->process) {
@@ -116,10 +99,9 @@ void PluginWorkload::automate() {
     // Parameters 1 to 3 sweep over a few seconds each; parameter 0 (our plug-ins' on/off
     // switch) flips about every half second.
     const VstInt32 swept = std::min<VstInt32>(count - 1, 3);
-    const auto start = std::chrono::steady_clock::now();
+    const double start = win32::secondsNow();
     for (std::uint64_t tick = 0; running; ++tick) {
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double seconds = win32::secondsNow() - start;
         if (swept == 0 || tick % 500 == 0) {
             record->setParameter(record, 0, static_cast<float>((tick / 500) % 2));
         } else {

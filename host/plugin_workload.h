@@ -12,8 +12,8 @@ namespace kel::host {
 
 class PluginWorkload {
 public:
-    // Starts the audio thread (stereo blocks of 512 frames of a plucked-guitar signal at about
-    // the pace of 44.1 kHz) and the automation thread (a parameter change about every
+    // Starts the audio thread (stereo blocks of 512 frames of the guitar-like test signal at
+    // about the pace of 44.1 kHz) and the automation thread (a parameter change about every
     // millisecond) as asked. The instance must be resumed and must outlive the workload.
     PluginWorkload(const PluginInstance& plugin, bool audio, bool automate);
     ~PluginWorkload() { stop(); }

@@ -108,6 +108,19 @@ bool setParameterByName(const PluginInstance& plugin, const std::string& name,
     return true;
 }
 
+bool setProgramAndParameters(const PluginInstance& plugin, const RenderOptions& options,
+                             std::string& error) {
+    if (options.program >= 0) {
+        plugin.dispatch(effSetProgram, 0, options.program);
+    }
+    for (const auto& param : options.params) {
+        if (!setParameterByName(plugin, param.first, param.second, error)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool renderAudio(const PluginInstance& plugin, const AudioBuffer& input,
                  const RenderOptions& options, AudioBuffer& output, std::string& error,
                  const std::function<void(std::size_t, std::size_t)>& progress) {
@@ -128,13 +141,8 @@ bool renderAudio(const PluginInstance& plugin, const AudioBuffer& input,
     plugin.dispatch(effOpen);
     plugin.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
     plugin.dispatch(effSetBlockSize, 0, options.blockSize);
-    if (options.program >= 0) {
-        plugin.dispatch(effSetProgram, 0, options.program);
-    }
-    for (const auto& param : options.params) {
-        if (!setParameterByName(plugin, param.first, param.second, error)) {
-            return false;
-        }
+    if (!setProgramAndParameters(plugin, options, error)) {
+        return false;
     }
     plugin.dispatch(effMainsChanged, 0, 1);
 

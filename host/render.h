@@ -26,6 +26,11 @@ struct RenderOptions {
 bool setParameterByName(const PluginInstance& plugin, const std::string& name,
                         const std::string& valueText, std::string& error);
 
+// Selects options.program (unless it is -1) and then sets options.params in their order;
+// false with a reason at the first parameter that cannot be set.
+bool setProgramAndParameters(const PluginInstance& plugin, const RenderOptions& options,
+                             std::string& error);
+
 // Prepares the instance (sample rate, block size, program, parameters, resume), runs the input
 // through it block by block and suspends it again. A mono input feeds every plug-in input; the
 // output has one channel per plug-in output and the input's sample rate and format.

@@ -15,11 +15,17 @@
 #include <memory>
 
 #include "host/plugin_module.h"
-#include "host/validator_support.h"
+#include "host/validator_context.h"
+#include "host/validator_tests.h"
+#include "host/validator_text.h"
+#include "host/validator_threads.h"
+#include "win32/clock.h"
+#include "win32/module.h"
 
 namespace kel::host {
 
 using namespace kel::ui;
+using win32::secondsNow;
 
 namespace {
 
@@ -74,12 +80,9 @@ std::string exceptionName(unsigned long code) {
 
 // "faulty_plugin.dll+0x1a2b", or the bare address outside every module.
 std::string placeOf(const void* address) {
-    HMODULE module = nullptr;
+    const HMODULE module = win32::moduleContaining(address);
     char path[MAX_PATH] = {};
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            static_cast<LPCSTR>(address), &module) ||
-        !GetModuleFileNameA(module, path, MAX_PATH)) {
+    if (!module || !GetModuleFileNameA(module, path, MAX_PATH)) {
         return hex(reinterpret_cast<std::uintptr_t>(address));
     }
     std::string name = path;
@@ -155,9 +158,9 @@ void report(const ValidatorTest& test, const std::vector<std::string>& failures,
 }
 
 bool waitForThreads(const TestContext& context, double seconds) {
-    const double end = nowSeconds() + seconds;
+    const double end = secondsNow() + seconds;
     while (context.liveThreads.load() > 0) {
-        if (nowSeconds() > end) {
+        if (secondsNow() > end) {
             return false;
         }
         Sleep(10);
@@ -214,6 +217,61 @@ void runOne(const ValidatorTest& test, const PluginModule& module, const Validat
 
 } // namespace
 
+const std::vector<ValidatorTest>& validatorTests() {
+    static const std::vector<ValidatorTest> tests = {
+        {"open-close-cold", 1, 20.0, "the first instance: record, identity, open and close",
+         openCloseCold},
+        {"open-close-warm", 1, 30.0,
+         "instances opened, resumed, processed, suspended and closed in four orders",
+         openCloseWarm},
+        {"text-buffers", 1, 20.0,
+         "bytes written past the conventional size of every text (guard bytes)", textBuffers},
+        {"processing", 1, 20.0, "2 s of a guitar-like signal at 44.1 kHz", processing},
+        {"programs", 2, 20.0, "program changes, names, renaming, numbers out of range", programs},
+        {"parameters", 2, 20.0, "value and text round trips of every parameter", parameters},
+        {"hostile-parameter-values", 3, 20.0,
+         "NaN, infinities, -3, 1.5, +-1e30, -0, a subnormal: output stays finite",
+         hostileParameterValues},
+        {"block-sizes", 3, 30.0,
+         "blocks of 0 to 8192 frames at 22.05 to 192 kHz, past the announced size; nothing "
+         "written past a block, inputs left alone",
+         blockSizes},
+        {"block-partitions", 4, 30.0, "random partitions give the output of one block, bit for bit",
+         blockPartitions},
+        {"accumulating-and-replacing", 4, 20.0,
+         "process into zeros equals processReplacing; process onto a signal adds to it",
+         accumulatingAndReplacing},
+        {"in-place-buffers", 4, 20.0, "inputs and outputs in the same buffers", inPlaceBuffers},
+        {"automation-sub-blocks", 5, 30.0,
+         "parameter and program changes between blocks of 1 to 64 frames", automationSubBlocks},
+        {"state-restore", 5, 20.0,
+         "program and parameters (or chunk) into a new instance: same answers, same sound",
+         stateRestore},
+        {"many-instances", 5, 60.0,
+         "16 instances (64 from level 8) open at once, closed in mixed order, each sounding "
+         "like one alone",
+         manyInstances},
+        {"silence-and-decay-cost", 6, 30.0,
+         "silence and a decaying tail cost at most 3 times the signal", silenceAndDecayCost},
+        {"editor-cycles", 6, 60.0,
+         "editor opened and closed 10 times (50 from level 9) while audio runs", editorCycles},
+        {"close-with-editor-open", 6, 20.0, "effClose while the editor is open",
+         closeWithEditorOpen},
+        {"threads-automation-editor", 7, 30.0,
+         "parameters and programs changed every ms from a thread while audio runs and the "
+         "editor idles (1 s, 3 s from level 9)",
+         threadsAutomationEditor},
+        {"high-sample-rate", 8, 30.0,
+         "effSetSampleRate(1e9) on a running instance, then 44100: finite, within +-100",
+         highSampleRate},
+        {"rate-change-while-processing", 9, 30.0,
+         "the rate changed from a thread while audio runs unsuspended, every ms, then back to "
+         "back (0.5 s each, 1 s at level 10)",
+         rateChangeWhileProcessing},
+    };
+    return tests;
+}
+
 std::string validatorLevelsText() {
     std::string text;
     for (int level = kMinStrictness; level <= kMaxStrictness; ++level) {
@@ -236,7 +294,7 @@ int runValidator(const std::string& path, const ValidatorOptions& options) {
     printLine("kelhost validate \"" + path + "\": strictness " +
               std::to_string(options.strictness) + ", seed " + std::to_string(options.seed) + ", " +
               std::to_string(sizeof(void*) * 8) + "-bit host");
-    const double start = nowSeconds();
+    const double start = secondsNow();
     auto* module = new PluginModule;
     std::string error;
     RunCounts counts;
@@ -257,7 +315,7 @@ int runValidator(const std::string& path, const ValidatorOptions& options) {
             runOne(test, *module, options, counts);
         }
     }
-    printLine("validated in " + fixed(nowSeconds() - start, 1) + " s");
+    printLine("validated in " + fixed(secondsNow() - start, 1) + " s");
     printLine(std::to_string(counts.passed) + " passed, " + std::to_string(counts.failed) +
               " failed" +
               (counts.skipped ? ", " + std::to_string(counts.skipped) + " skipped" : ""));

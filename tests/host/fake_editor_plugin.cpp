@@ -15,6 +15,8 @@
 
 #include "shell/vst_interface.h"
 #include "tests/host/fake_editor_pattern.h"
+#include "win32/messages.h"
+#include "win32/module.h"
 
 namespace {
 
@@ -66,14 +68,6 @@ void onEditorThread() {
     require(fake.editorThread == GetCurrentThreadId(), "editor called from two threads");
 }
 
-HINSTANCE thisModule() {
-    HMODULE module = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(&fake), &module);
-    return module;
-}
-
 LRESULT CALLBACK viewProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam) {
     const int width = fake.rect.right, height = fake.rect.bottom;
     if (message == WM_PAINT) {
@@ -114,13 +108,10 @@ VstIntPtr openEditor(HWND parent) {
         (std::strcmp(fake.mode, "once") == 0 && fake.opens > 0)) {
         return 0;
     }
-    WNDCLASSA viewClass{};
-    viewClass.lpfnWndProc = viewProc;
-    viewClass.hInstance = thisModule();
-    viewClass.lpszClassName = kViewClass;
-    RegisterClassA(&viewClass);
-    fake.view = CreateWindowExA(0, kViewClass, "", WS_CHILD | WS_VISIBLE, 0, 0, fake.rect.right,
-                                fake.rect.bottom, parent, nullptr, thisModule(), nullptr);
+    kel::win32::registerWindowClass(kViewClass, viewProc);
+    fake.view =
+        CreateWindowExA(0, kViewClass, "", WS_CHILD | WS_VISIBLE, 0, 0, fake.rect.right,
+                        fake.rect.bottom, parent, nullptr, kel::win32::thisModule(), nullptr);
     require(fake.view != nullptr, "cannot create the editor view");
     ++fake.opens;
     return 1;
@@ -130,7 +121,7 @@ VstIntPtr closeEffect() {
     require(!fake.view, "effect closed with its editor open");
     require(fake.processing == 0, "effect closed while processing");
     fake.closed = true;
-    UnregisterClassA(kViewClass, thisModule());
+    UnregisterClassA(kViewClass, kel::win32::thisModule());
     char line[200];
     std::snprintf(line, sizeof(line),
                   "fake editor plug-in: opens %d closes %d idles %d blocks %ld peak %.3f "

@@ -26,6 +26,8 @@
 #include <cstring>
 
 #include "shell/vst_interface.h"
+#include "win32/messages.h"
+#include "win32/module.h"
 
 namespace {
 
@@ -173,14 +175,6 @@ void VSTCALLBACK process(AEffect* effect, float** inputs, float** outputs, VstIn
     run(self(effect), inputs, outputs, frames, true);
 }
 
-HINSTANCE thisModule() {
-    HMODULE module = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(&thisModule), &module);
-    return module;
-}
-
 LRESULT CALLBACK viewProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_PAINT) {
         PAINTSTRUCT paint;
@@ -196,13 +190,9 @@ VstIntPtr openEditor(Faulty* f, HWND parent) {
     if (f->view || !IsWindow(parent)) {
         return 0;
     }
-    WNDCLASSA viewClass{};
-    viewClass.lpfnWndProc = viewProc;
-    viewClass.hInstance = thisModule();
-    viewClass.lpszClassName = kViewClass;
-    RegisterClassA(&viewClass); // fails harmlessly once registered
+    kel::win32::registerWindowClass(kViewClass, viewProc);
     f->view = CreateWindowExA(0, kViewClass, "", WS_CHILD | WS_VISIBLE, 0, 0, f->rect.right,
-                              f->rect.bottom, parent, nullptr, thisModule(), nullptr);
+                              f->rect.bottom, parent, nullptr, kel::win32::thisModule(), nullptr);
     return f->view ? 1 : 0;
 }
 

@@ -1,5 +1,7 @@
 #include "tests/support/child_process.h"
 
+#include "win32/messages.h"
+
 namespace {
 
 std::string programFolder() {
@@ -13,18 +15,6 @@ std::string programFolder() {
 
 std::string besideThisProgram(const std::string& file) {
     return programFolder() + file;
-}
-
-void answerMessagesFor(int ms) {
-    const DWORD start = GetTickCount();
-    do {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(5);
-    } while (GetTickCount() - start < static_cast<DWORD>(ms));
 }
 
 ChildProcess::ChildProcess(const std::string& program, const std::string& arguments,
@@ -159,7 +149,7 @@ std::string ChildProcess::errors() {
 }
 
 std::string ChildProcess::waitForLine(const std::string& prefix, int timeoutMs) {
-    for (const DWORD start = GetTickCount();; answerMessagesFor(20)) {
+    for (const DWORD start = GetTickCount();; kel::win32::pumpMessagesFor(0.02)) {
         std::lock_guard<std::mutex> lock(mutex);
         for (const std::string& line : log) {
             if (line.compare(0, prefix.size(), prefix) == 0) {
@@ -174,7 +164,7 @@ std::string ChildProcess::waitForLine(const std::string& prefix, int timeoutMs) 
 
 std::vector<std::string> ChildProcess::takeUntil(const std::string& prefix, int count,
                                                  int timeoutMs) {
-    for (const DWORD start = GetTickCount();; answerMessagesFor(20)) {
+    for (const DWORD start = GetTickCount();; kel::win32::pumpMessagesFor(0.02)) {
         std::lock_guard<std::mutex> lock(mutex);
         int found = 0;
         std::size_t end = seen;

@@ -70,6 +70,3 @@ private:
 
 // A file in the folder of this test program.
 std::string besideThisProgram(const std::string& file);
-
-// Handles messages of this thread's windows for about ms milliseconds.
-void answerMessagesFor(int ms);

@@ -7,6 +7,7 @@
 #include "tests/support/sandbox.h"
 #include "ui/help.h"
 #include "ui/settings.h"
+#include "win32/messages.h"
 
 using namespace kel::ui;
 
@@ -50,30 +51,18 @@ HWND findHelpWindow() {
     return FindWindowA(nullptr, "Orvalle Vol.2 Help");
 }
 
-void pumpMessages(int milliseconds) {
-    const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
-    while (static_cast<LONG>(GetTickCount() - end) < 0) {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(10);
-    }
-}
-
 TEST(Help, OpensTheHelpFileNextToTheModuleAtItsTopicAndClosesIt) {
     ASSERT_NE(GetFileAttributesA((folderOfProgram() + "Orvalle1.chm").c_str()),
               INVALID_FILE_ATTRIBUTES);
     HWND window = CreateWindowA("STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                 nullptr, nullptr);
     ASSERT_TRUE(openHelp(window));
-    pumpMessages(300);
+    kel::win32::pumpMessagesFor(0.3);
     HWND help = findHelpWindow();
     ASSERT_NE(help, nullptr);
     EXPECT_TRUE(IsWindowVisible(help));
     EXPECT_TRUE(openHelp(nullptr));
-    pumpMessages(300);
+    kel::win32::pumpMessagesFor(0.3);
     EXPECT_EQ(findHelpWindow(), nullptr);
     DestroyWindow(window);
 }

@@ -11,6 +11,7 @@
 #include "tests/widgets/window_test_support.h"
 #include "widgets/buttons.h"
 #include "widgets/knob.h"
+#include "win32/messages.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ protected:
         frame->addView(kick);
         frame->addView(onOff);
         knob->setValue(0.25f);
-        pumpMessages(100);
+        kel::win32::pumpMessagesFor(0.1);
     }
     void TearDown() override {
         if (frame) {

@@ -4,24 +4,16 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "win32/messages.h"
+#include "win32/module.h"
+
 namespace widget_test {
 
 namespace {
 
-LRESULT CALLBACK plainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 const char* plainWindowClass() {
-    static const bool registered = [] {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = plainWindowProcedure;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-        windowClass.lpszClassName = "KelWidgetTestWindow";
-        return RegisterClassA(&windowClass) != 0;
-    }();
+    static const bool registered = kel::win32::registerWindowClass(
+        "KelWidgetTestWindow", DefWindowProcA, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     return registered ? "KelWidgetTestWindow" : "STATIC";
 }
 
@@ -29,7 +21,7 @@ const char* plainWindowClass() {
 
 void* parentWindow() {
     static HWND hidden = CreateWindowExA(0, plainWindowClass(), "parent", WS_POPUP, 0, 0, 400, 300,
-                                         nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+                                         nullptr, nullptr, kel::win32::thisModule(), nullptr);
     return hidden;
 }
 
@@ -82,26 +74,14 @@ VSTGUI::CRect Canvas::boundsOf(VSTGUI::CColor color) const {
 TopWindow::TopWindow(int x, int y, int width, int height) {
     window =
         CreateWindowExA(WS_EX_TOPMOST, plainWindowClass(), "widget test", WS_POPUP | WS_VISIBLE, x,
-                        y, width, height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+                        y, width, height, nullptr, nullptr, kel::win32::thisModule(), nullptr);
     SetForegroundWindow(window);
-    pumpMessages(200);
+    kel::win32::pumpMessagesFor(0.2);
 }
 
 TopWindow::~TopWindow() {
     DestroyWindow(window);
-    pumpMessages(50);
-}
-
-void pumpMessages(int ms) {
-    const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
-    do {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(5);
-    } while (static_cast<LONG>(GetTickCount() - end) < 0);
+    kel::win32::pumpMessagesFor(0.05);
 }
 
 XInput::XInput(const std::string& command) {
@@ -138,7 +118,7 @@ bool XInput::wait(int timeoutMs) const {
         if (static_cast<LONG>(GetTickCount() - end) > 0) {
             return false;
         }
-        pumpMessages(10);
+        kel::win32::pumpMessagesFor(0.01);
     }
     return true;
 }

@@ -52,9 +52,6 @@ private:
     HWND window;
 };
 
-// Dispatches the thread's messages for about ms milliseconds.
-void pumpMessages(int ms);
-
 // Runs a shell command line with the machine's X tools (xdotool) without waiting for it;
 // finished() tells when it is done. The command runs under /bin/sh on the same display.
 class XInput {
