@@ -21,7 +21,7 @@
 #include "dsp/stereo_run.h"
 #include "plugins/clean/clean_model.h"
 #include "plugins/crunch/crunch_model.h"
-#include "tests/dsp/reference_chains.h"
+#include "reference/chains.h"
 
 using namespace kel::dsp;
 using namespace kel::clean;

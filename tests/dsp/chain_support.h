@@ -8,7 +8,7 @@
 #include "dsp/crunch_preamp.h"
 #include "dsp/stereo_run.h"
 #include "plugins/crunch/crunch_model.h"
-#include "tests/dsp/reference_chains.h"
+#include "reference/chains.h"
 #include "tests/dsp/test_support.h"
 
 using namespace kel::dsp;

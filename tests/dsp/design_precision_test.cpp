@@ -13,7 +13,7 @@
 #include "dsp/design_math.h"
 #include "dsp/filter_section.h"
 #include "plugins/crunch/crunch_model.h"
-#include "tests/dsp/reference_chains.h"
+#include "reference/chains.h"
 #include "tests/dsp/test_support.h"
 
 using namespace kel::dsp;

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/dsp/reference_chains.h"
+#include "reference/chains.h"
 #include "tests/dsp/test_support.h"
 
 using namespace kel::dsp;

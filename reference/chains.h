@@ -1,7 +1,7 @@
 // Plain one-channel versions of the two preamp chains and the designs they use, written step by
 // step and independently of dsp/: every intermediate is formed in double and rounded to float
-// where the chain stores a float. The tests hold the production code to these bit for bit, so
-// any change of the arithmetic's order or rounding shows.
+// where the chain stores a float. The DSP tests hold the production code to these bit for bit,
+// so any change of the arithmetic's order or rounding shows; the benchmarks time them beside it.
 #pragma once
 
 #include <cmath>
