@@ -47,14 +47,15 @@ void CPressButton::draw(CDrawContext* context) {
 }
 
 void CPressButton::trackPress(CDrawContext* context, CPoint& where, float entryValue, long held) {
-    do {
-        value = size.pointInside(where) ? 1.0f - entryValue : entryValue;
-        if (isDirty()) {
-            notifyValueChanged(context);
-        }
-        context->getMouseLocation(where);
-        doIdleStuff();
-    } while (context->getMouseButtons() == held);
+    trackMouse(
+        context, where,
+        [&] {
+            value = size.pointInside(where) ? 1.0f - entryValue : entryValue;
+            if (isDirty()) {
+                notifyValueChanged(context);
+            }
+        },
+        [&] { return context->getMouseButtons() == held; });
 }
 
 CKickButton::CKickButton(const CRect& rect, CControlListener* owner, long controlTag,

@@ -4,6 +4,7 @@
 
 #include "widgets/bitmap.h"
 #include "widgets/control_values.h"
+#include "widgets/draw_context.h"
 #include "widgets/frame.h"
 
 namespace VSTGUI {
@@ -82,6 +83,15 @@ void CControl::notifyValueChanged(CDrawContext* context) {
     if (listener) {
         listener->valueChanged(context, this);
     }
+}
+
+void CControl::trackMouse(CDrawContext* context, CPoint& where, const std::function<void()>& pass,
+                          const std::function<bool()>& held) {
+    do {
+        pass();
+        context->getMouseLocation(where);
+        doIdleStuff();
+    } while (held());
 }
 
 void CControl::drawBackground(CDrawContext* context, const CPoint& offset) {

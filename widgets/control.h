@@ -2,6 +2,8 @@
 // change the user makes.
 #pragma once
 
+#include <functional>
+
 #include "widgets/view.h"
 
 namespace VSTGUI {
@@ -56,6 +58,7 @@ public:
     // Dirty when the value differs from the value last drawn, or when marked.
     bool isDirty() const override;
     void setDirty(bool state = true) override;
+    void forgetListener() override { listener = nullptr; }
 
     // True when this click follows the previous one on this control within the double-click
     // interval (the system's double-click time, at least 250 ms).
@@ -69,6 +72,11 @@ protected:
     void doIdleStuff();
     long knobMode() const;
     void notifyValueChanged(CDrawContext* context);
+    // The loop of a control that follows the held mouse: pass() acts on the pointer at `where`,
+    // then `where` is read again and the editor's idle step runs (it keeps the host alive, and
+    // the pointer moves on meanwhile); again while held(), asked after the idle step, says so.
+    void trackMouse(CDrawContext* context, CPoint& where, const std::function<void()>& pass,
+                    const std::function<bool()>& held);
     // The background from offset on, as a transparent copy when the view's transparency is set.
     void drawBackground(CDrawContext* context, const CPoint& offset);
 

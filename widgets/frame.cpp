@@ -3,7 +3,6 @@
 #include <new>
 
 #include "widgets/bitmap.h"
-#include "widgets/control.h"
 #include "widgets/draw_context.h"
 
 namespace VSTGUI {
@@ -33,12 +32,10 @@ void CFrame::windowDestroyed() {
 void CFrame::detachEditor() {
     editor = nullptr;
     for (long i = 0; i < viewCount; ++i) {
-        if (auto* control = dynamic_cast<CControl*>(views[i])) {
-            control->setListener(nullptr);
-        }
+        views[i]->forgetListener();
     }
-    if (auto* control = dynamic_cast<CControl*>(modalView)) {
-        control->setListener(nullptr);
+    if (modalView) {
+        modalView->forgetListener();
     }
 }
 

@@ -8,7 +8,6 @@
 #include "widgets/drop_target.h"
 #include "widgets/frame.h"
 #include "widgets/frame_window.h"
-#include "widgets/param_display.h"
 #include "widgets/platform_objects.h"
 #include "widgets/win32_support.h"
 #include "win32/module.h"
@@ -98,15 +97,18 @@ LRESULT CALLBACK frameWindowProcedure(HWND window, UINT message, WPARAM wParam, 
         frame->onWheel(static_cast<float>(GET_WHEEL_DELTA_WPARAM(wParam)) /
                        static_cast<float>(WHEEL_DELTA));
         return 0;
-    case WM_CTLCOLOREDIT:
-        if (auto* edit = dynamic_cast<CParamDisplay*>(frame->getFocusView())) {
+    case WM_CTLCOLOREDIT: {
+        CColor text, back;
+        CView* focus = frame->getFocusView();
+        if (focus && focus->textFieldColors(text, back)) {
             HDC dc = reinterpret_cast<HDC>(wParam);
-            SetTextColor(dc, colorRef(edit->getFontColor()));
-            SetBkColor(dc, colorRef(edit->getBackColor()));
-            SetDCBrushColor(dc, colorRef(edit->getBackColor()));
+            SetTextColor(dc, colorRef(text));
+            SetBkColor(dc, colorRef(back));
+            SetDCBrushColor(dc, colorRef(back));
             return reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH));
         }
         break;
+    }
     case WM_DESTROY:
         frame->windowDestroyed();
         break;

@@ -74,13 +74,7 @@ float CKnob::valueFromPoint(const CPoint& point) const {
 }
 
 void CKnob::draw(CDrawContext* context) {
-    if (background) {
-        if (transparent) {
-            background->drawTransparent(context, size, offset);
-        } else {
-            background->draw(context, size, offset);
-        }
-    }
+    drawBackground(context, offset);
     drawHandle(context);
     setDirty(false);
 }
@@ -133,20 +127,22 @@ void CKnob::mouse(CDrawContext* context, CPoint& where) {
         frame->setFocusView(this);
     }
     CPoint last = where;
-    while (buttons & kLButton) {
-        buttons = context->getMouseButtons();
-        if (where != last) {
-            last = where;
-            value = linear ? straight.valueAt(where, buttons)
-                           : circular.next(valueFromPoint(where - corner));
-            bounceValue();
-            if (isDirty()) {
-                notifyValueChanged(context);
+    trackMouse(
+        context, where,
+        [&] {
+            buttons = context->getMouseButtons();
+            if (where != last) {
+                last = where;
+                value = linear ? straight.valueAt(where, buttons)
+                               : circular.next(valueFromPoint(where - corner));
+                bounceValue();
+                if (isDirty()) {
+                    notifyValueChanged(context);
+                }
             }
-        }
-        context->getMouseLocation(where);
-        doIdleStuff();
-    }
+        },
+        // The pass after the release still follows the pointer to where it was let go.
+        [&] { return (buttons & kLButton) != 0; });
     endEdit();
 }
 

@@ -29,6 +29,11 @@ public:
     void setTxtFace(int face);
     int getTxtFace() const { return textFace; }
     void setFontColor(CColor color);
+    bool textFieldColors(CColor& text, CColor& back) const override {
+        text = fontColor;
+        back = backColor;
+        return true;
+    }
     CColor getFontColor() const { return fontColor; }
     void setBackColor(CColor color);
     CColor getBackColor() const { return backColor; }

@@ -41,6 +41,13 @@ public:
     virtual bool onDrop(const char* const*, long, long, CPoint&) { return false; }
     virtual void looseFocus(CDrawContext* = nullptr) {}
 
+    // Stops telling a listener of changes: the frame's editor is going while a control may
+    // still track the mouse. A view without a listener has nothing to stop.
+    virtual void forgetListener() {}
+    // The colours of a text field the view has open over the frame's window (the window
+    // procedure colours it): false when the view opens none.
+    virtual bool textFieldColors(CColor&, CColor&) const { return false; }
+
     virtual bool isDirty() const { return dirty; }
     virtual void setDirty(bool state = true) { dirty = state; }
 
