@@ -87,46 +87,52 @@ struct EditorLayout {
 inline constexpr int kButtonRowLeft = 12;
 inline constexpr int kButtonRowTop = 152;
 inline constexpr int kButtonWidth = 32;
+inline constexpr int kButtonHeight = 15; // of one image
+inline constexpr int kCompareBitmap = 533;
+inline constexpr int kFirstSlotBitmap = 534; // P1; Pn has bitmap n + 533
 
-inline constexpr EditorLayout kTallLayout{
-    185,
-    320,
-    528,
-    {
-        {kFootswitchTag, 530, 0, 12, 279, 161, 38},
-        {kOptionsTag, 541, 0, 128, 259, 45, 15},
-        {kLedTag, 571, 0, 88, 262, 9, 9},
-        {kCompareTag, 533, 0, 12, 152, 32, 15},
-        {10, 534, 0, 44, 152, 32, 15},
-        {11, 535, 0, 76, 152, 32, 15},
-        {12, 536, 0, 108, 152, 32, 15},
-        {13, 537, 0, 140, 152, 32, 15},
-        {kStatusTag, 0, 0, 17, 128, 153, 14},
-        {kGainKnobTag, 554, 544, 11, 46, 50, 50},
-        {kToneKnobTag, 550, 542, 77, 65, 31, 31},
-        {kOutputKnobTag, 554, 544, 123, 46, 50, 50},
-    },
-};
+// The place at `position` in the button row (0 the compare button, n the P button of slot n).
+constexpr WidgetPlacement buttonRowPlace(int position, int tag, int bitmap) {
+    const int x = kButtonRowLeft + kButtonWidth * position;
+    return {tag, bitmap, 0, x, kButtonRowTop, kButtonWidth, kButtonHeight};
+}
 
-inline constexpr EditorLayout kWideLayout{
-    266,
-    220,
-    529,
-    {
-        {kFootswitchTag, 531, 0, 209, 202, 45, 15},
-        {kOptionsTag, 541, 0, 209, 153, 45, 15},
-        {kLedTag, 571, 0, 187, 204, 9, 9},
-        {kCompareTag, 533, 0, 12, 152, 32, 15},
-        {10, 534, 0, 44, 152, 32, 15},
-        {11, 535, 0, 76, 152, 32, 15},
-        {12, 536, 0, 108, 152, 32, 15},
-        {13, 537, 0, 140, 152, 32, 15},
-        {kStatusTag, 0, 0, 17, 128, 223, 14},
-        {kGainKnobTag, 554, 544, 11, 46, 50, 50},
-        {kToneKnobTag, 550, 542, 77, 65, 31, 31},
-        {kOutputKnobTag, 554, 544, 123, 46, 50, 50},
-    },
-};
+constexpr WidgetPlacement slotButtonPlace(int slot) {
+    return buttonRowPlace(slot, kFirstSlotTag + slot - 1, kFirstSlotBitmap + slot - 1);
+}
+
+// What differs between the two skins: the size and background, the footswitch, the options
+// button, the LED and the width of the status display. The button row and the knobs are the
+// same in both.
+constexpr EditorLayout makeLayout(int width, int height, int backgroundBitmap,
+                                  const WidgetPlacement& footswitch, const WidgetPlacement& options,
+                                  const WidgetPlacement& led, int statusWidth) {
+    return {width,
+            height,
+            backgroundBitmap,
+            {
+                footswitch,
+                options,
+                led,
+                buttonRowPlace(0, kCompareTag, kCompareBitmap),
+                slotButtonPlace(1),
+                slotButtonPlace(2),
+                slotButtonPlace(3),
+                slotButtonPlace(4),
+                {kStatusTag, 0, 0, 17, 128, statusWidth, 14},
+                {kGainKnobTag, 554, 544, 11, 46, 50, 50},
+                {kToneKnobTag, 550, 542, 77, 65, 31, 31},
+                {kOutputKnobTag, 554, 544, 123, 46, 50, 50},
+            }};
+}
+
+inline constexpr EditorLayout kTallLayout =
+    makeLayout(185, 320, 528, {kFootswitchTag, 530, 0, 12, 279, 161, 38},
+               {kOptionsTag, 541, 0, 128, 259, 45, 15}, {kLedTag, 571, 0, 88, 262, 9, 9}, 153);
+
+inline constexpr EditorLayout kWideLayout =
+    makeLayout(266, 220, 529, {kFootswitchTag, 531, 0, 209, 202, 45, 15},
+               {kOptionsTag, 541, 0, 209, 153, 45, 15}, {kLedTag, 571, 0, 187, 204, 9, 9}, 223);
 
 inline const EditorLayout& layoutFor(int selector) {
     return selector == presets::kTallLayoutSelector ? kTallLayout : kWideLayout;

@@ -392,11 +392,12 @@ void KelPropPage::showStatus(int code, float x) {
                       code == kGainParameter ? kParameterTable[code].name
                                              : plugin.toneParameterName,
                       static_cast<double>(toPresetValue(x, 0, kParameterTable[code].span)),
-                      code == kGainParameter ? "%" : "dB");
+                      kParameterTable[code].unit);
         break;
     case kOutputParameter:
         std::snprintf(text, sizeof(text), " %s: %.f %s", kParameterTable[code].name,
-                      static_cast<double>(toPresetValue(x, 0, kParameterTable[code].span)), "%");
+                      static_cast<double>(toPresetValue(x, 0, kParameterTable[code].span)),
+                      kParameterTable[code].unit);
         break;
     case kProgramMarker:
         if (x == 0.0f) {
@@ -536,6 +537,18 @@ void KelPropPage::clickSlot(int n, long buttons, const CPoint& where) {
     }
 }
 
+// The re-entry contract of compare. The switch runs on the window's thread, between a click on
+// the compare button and its status message. Only recallSlot calls back into this editor, at
+// once and on this thread, through the effect's setParameter: recallSlot(0) sets parameters 1 to
+// 3; a slot's recall sets them automated (the host hears of each through its automation
+// callback), for a built-in preset after selecting its program, which passes every parameter
+// and then the program marker. Each call lands in applyParameter, which moves the knob, writes
+// the parameter's message (the compare message replaces it afterwards), sets `modified` (set
+// again here after the recall) and, for the program marker, clears the current slot when
+// `comparing` is set: so `comparing` is clear while the slot's own preset is recalled.
+// storeSlot(0) only reads the effect's parameters. Nothing in the switch runs a message loop, so
+// no idle, menu, dialog, open or close of this editor comes in between; the host must not call
+// them from its automation callback either.
 void KelPropPage::switchCompare() {
     if (!comparing) {
         // The changed settings wait in the compare scratch while the slot's preset plays.
@@ -587,16 +600,15 @@ void KelPropPage::updateCompareButton(int tag, CDrawContext* context) {
 }
 
 int KelPropPage::showSlotMenu(int n, int x, int y) {
-    const int result = presetBank->trackSlotMenu(n, x, y);
-    switch (result) {
-    case 1:
-    case KEL_CMD_OVERWRITE_PRESET:
-    case KEL_CMD_DELETE_PRESET:
+    switch (presetBank->trackSlotMenu(n, x, y)) {
+    case SlotMenuResult::kLoaded:
+    case SlotMenuResult::kOverwritten:
+    case SlotMenuResult::kDeleted:
         slot = n;
         modified = false;
         showStatus(kFirstSlotTag + n - 1, 0.0f);
         return n;
-    case KEL_CMD_STORE_NEW_PRESET:
+    case SlotMenuResult::kStoreAsNew:
         rememberedSlot = n;
         if (presetBank->showNameDialog(n) != 1) {
             return 0;
@@ -608,18 +620,19 @@ int KelPropPage::showSlotMenu(int n, int x, int y) {
         }
         showStatus(kCantSaveStatus, 0.0f);
         return 0;
-    case -1:
+    case SlotMenuResult::kLoadFailed:
         showStatus(kCantLoadStatus, 0.0f);
         return 0;
-    case -KEL_CMD_OVERWRITE_PRESET:
+    case SlotMenuResult::kOverwriteFailed:
         showStatus(kCantSaveStatus, 0.0f);
         return 0;
-    case -KEL_CMD_DELETE_PRESET:
+    case SlotMenuResult::kDeleteFailed:
         showStatus(kCantDeleteStatus, 0.0f);
         return 0;
-    default:
+    case SlotMenuResult::kDismissed:
         return 0;
     }
+    return 0;
 }
 
 void KelPropPage::showOptionsMenu(int x, int y) {

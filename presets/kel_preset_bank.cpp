@@ -245,16 +245,16 @@ bool KelPresetBank::storeSlot(int slot) {
     return writeStoredPreset(quick.name, scratch);
 }
 
-int KelPresetBank::trackSlotMenu(int slot, int x, int y) {
+SlotMenuResult KelPresetBank::trackSlotMenu(int slot, int x, int y) {
     if (slot < 1 || slot > kSlotCount) {
-        return 0;
+        return SlotMenuResult::kDismissed;
     }
     if (!slotMenu.isValid()) {
-        return -1;
+        return SlotMenuResult::kLoadFailed;
     }
     refreshIfNeeded();
     if (!slotMenu.isValid()) {
-        return -1;
+        return SlotMenuResult::kLoadFailed;
     }
     const QuickSlot& quick = slots[slot];
     slotMenu.modify(0, KEL_CMD_RELOAD_SLOT, quick.name.c_str(), PopupMenu::kByPosition);
@@ -273,13 +273,15 @@ int KelPresetBank::trackSlotMenu(int slot, int x, int y) {
     const int userCount = static_cast<int>(userNames.size());
     bool recall = false;
     if (command == KEL_CMD_OVERWRITE_PRESET) {
-        return storeSlot(slot) ? command : -command;
+        return storeSlot(slot) ? SlotMenuResult::kOverwritten : SlotMenuResult::kOverwriteFailed;
     } else if (command == KEL_CMD_DELETE_PRESET) {
         if (!deleteSlotPreset(slot)) {
-            return -command;
+            return SlotMenuResult::kDeleteFailed;
         }
         recallSlot(slot);
-        return command;
+        return SlotMenuResult::kDeleted;
+    } else if (command == KEL_CMD_STORE_NEW_PRESET) {
+        return SlotMenuResult::kStoreAsNew;
     } else if (command == KEL_CMD_RELOAD_SLOT) {
         recall = true;
     } else if (command >= KEL_CMD_PRESET_BASE && command < KEL_CMD_PRESET_BASE + builtInCount) {
@@ -292,14 +294,14 @@ int KelPresetBank::trackSlotMenu(int slot, int x, int y) {
         recall = true;
     }
     if (!recall) {
-        return command;
+        return SlotMenuResult::kDismissed;
     }
     if (command != KEL_CMD_RELOAD_SLOT) {
         // The assignment goes to the registry at once: the next refresh reads the slots from
         // there, and it may come any time another instance changes a preset.
         saveQuickSlots();
     }
-    return recallSlot(slot) ? 1 : -1;
+    return recallSlot(slot) ? SlotMenuResult::kLoaded : SlotMenuResult::kLoadFailed;
 }
 
 int KelPresetBank::trackOptionsMenu(int x, int y) {

@@ -32,6 +32,18 @@ inline constexpr const char* kUserPresetKey =
     "Software\\DirectShow\\Presets\\{58C1FE36-DD8E-11d3-9057-000000000000}";
 inline constexpr const char* kQuickSlotKey = "Software\\Sonadrix\\VST\\RX4";
 
+// What the slot menu did, for the editor to tell the user.
+enum class SlotMenuResult {
+    kDismissed,       // nothing chosen
+    kLoaded,          // the slot holds the chosen preset (or its own again) and it was loaded
+    kLoadFailed,      // the slot's preset could not be loaded, or there is no slot menu
+    kOverwritten,     // the slot's user preset took the current settings
+    kOverwriteFailed, // ... or could not take them
+    kDeleted,         // the slot's user preset was deleted and the slot loaded again
+    kDeleteFailed,    // ... or could not be deleted
+    kStoreAsNew,      // the settings are to be stored under a new name (the caller asks for it)
+};
+
 class KelPresetBank {
 public:
     static constexpr int kSlotCount = 4;
@@ -82,10 +94,9 @@ public:
     // Keeps the current settings in the compare scratch; slots 1 to 4 also write them into the
     // slot's user preset (never into a built-in preset).
     bool storeSlot(int slot);
-    // The slot menu for slot 1 to 4 at (x, y + 10) relative to the owner window: 1 or -1 after a
-    // recall, +/-40008 after an overwrite, +/-40010 after a delete, otherwise the command chosen
-    // (0 dismissed, 40009 store as a new preset); -1 when there is no slot menu.
-    int trackSlotMenu(int slot, int x, int y);
+    // The slot menu for slot 1 to 4 at (x, y + 10) relative to the owner window; runs what was
+    // chosen but storing under a new name. kDismissed for any other slot.
+    SlotMenuResult trackSlotMenu(int slot, int x, int y);
     // The options menu at (x, y) relative to the owner window. Runs help, delete-all, export and
     // import itself and answers the command, negated when it failed; other commands unchanged;
     // -1 when the menu cannot be loaded.

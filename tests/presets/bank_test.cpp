@@ -185,8 +185,8 @@ TYPED_TEST(BankTest, StoringIntoASlotWritesItsUserPresetButNeverABuiltIn) {
     EXPECT_FALSE(bank.storeSlot(-1));
     EXPECT_FALSE(bank.recallSlot(5));
     EXPECT_FALSE(bank.recallSlot(-1));
-    EXPECT_EQ(bank.trackSlotMenu(0, 0, 0), 0);
-    EXPECT_EQ(bank.trackSlotMenu(5, 0, 0), 0);
+    EXPECT_EQ(bank.trackSlotMenu(0, 0, 0), SlotMenuResult::kDismissed);
+    EXPECT_EQ(bank.trackSlotMenu(5, 0, 0), SlotMenuResult::kDismissed);
 }
 
 TYPED_TEST(BankTest, PresetNamesByNumber) {

@@ -46,16 +46,16 @@ protected:
     }
 
     // Runs the slot menu of a slot; the script sees the menu and answers it.
-    int slotMenu(int slot, const std::function<void(ModalRobot&, HWND, HMENU)>& script) {
+    SlotMenuResult slotMenu(int slot, const std::function<void(ModalRobot&, HWND, HMENU)>& script) {
         ModalRobot robot([&](ModalRobot& r) {
             HWND window = r.waitForMenu();
             script(r, window, ModalRobot::menuOf(window));
         });
-        const int result = plugin.bank().trackSlotMenu(slot, 12 + 32 * slot, 157);
+        const SlotMenuResult result = plugin.bank().trackSlotMenu(slot, 12 + 32 * slot, 157);
         EXPECT_EQ(robot.finish(), std::vector<std::string>{});
         return result;
     }
-    int choose(int slot, UINT command) {
+    SlotMenuResult choose(int slot, UINT command) {
         return slotMenu(slot, [command](ModalRobot& r, HWND window, HMENU) {
             r.chooseCommand(window, command);
         });
@@ -98,7 +98,7 @@ TEST_F(ModalTest, SlotMenuShowsTheSlotsPresetsAndLoadsTheOneChosen) {
     bool deleteGreyed = true;
     bool userChecked = false;
     RECT shown{};
-    const int result = slotMenu(2, [&](ModalRobot& r, HWND window, HMENU menu) {
+    const SlotMenuResult result = slotMenu(2, [&](ModalRobot& r, HWND window, HMENU menu) {
         GetWindowRect(window, &shown);
         first = captionAt(menu, 0);
         entries = captions(menu);
@@ -123,7 +123,7 @@ TEST_F(ModalTest, SlotMenuShowsTheSlotsPresetsAndLoadsTheOneChosen) {
     EXPECT_EQ(shown.left, kOwnerLeft + 76);
     EXPECT_EQ(shown.top, kOwnerTop + 167);
 
-    EXPECT_EQ(result, 1);
+    EXPECT_EQ(result, SlotMenuResult::kLoaded);
     EXPECT_EQ(slotName(bank, 2), "High Hot");
     EXPECT_EQ(plugin.effect().getProgram(), 3);
 }
@@ -145,17 +145,18 @@ TEST_F(ModalTest, SlotMenuCommandsOnBuiltInAndUserSlots) {
                            Sleep(200);
                            r.dismissMenu(window);
                        }),
-              0);
+              SlotMenuResult::kDismissed);
     EXPECT_TRUE(greyed);
     EXPECT_TRUE(builtInChecked);
     EXPECT_TRUE(bank.isBuiltInSlot(1));
 
-    EXPECT_EQ(choose(1, KEL_CMD_STORE_NEW_PRESET), KEL_CMD_STORE_NEW_PRESET);
-    EXPECT_EQ(slotMenu(1, [](ModalRobot& r, HWND window, HMENU) { r.dismissMenu(window); }), 0);
+    EXPECT_EQ(choose(1, KEL_CMD_STORE_NEW_PRESET), SlotMenuResult::kStoreAsNew);
+    EXPECT_EQ(slotMenu(1, [](ModalRobot& r, HWND window, HMENU) { r.dismissMenu(window); }),
+              SlotMenuResult::kDismissed);
 
     // The user preset into slot 1, then overwritten with the settings, then deleted.
     plugin.setSettings({0, 0, 0});
-    EXPECT_EQ(choose(1, KEL_CMD_PRESET_BASE + 100), 1);
+    EXPECT_EQ(choose(1, KEL_CMD_PRESET_BASE + 100), SlotMenuResult::kLoaded);
     EXPECT_EQ(slotName(bank, 1), "Mine");
     EXPECT_EQ(plugin.settings(), (PresetValues{20, 5, 80}));
     // The choice outlives a refresh that another instance causes.
@@ -166,11 +167,11 @@ TEST_F(ModalTest, SlotMenuCommandsOnBuiltInAndUserSlots) {
     ASSERT_TRUE(waitForRefreshNeed(bank));
     EXPECT_EQ(slotName(bank, 1), "Mine");
     plugin.setSettings({66, 6, 66});
-    EXPECT_EQ(choose(1, KEL_CMD_OVERWRITE_PRESET), KEL_CMD_OVERWRITE_PRESET);
+    EXPECT_EQ(choose(1, KEL_CMD_OVERWRITE_PRESET), SlotMenuResult::kOverwritten);
     PresetValues stored{};
     ASSERT_TRUE(readStoredPresetValues("Mine", stored));
     EXPECT_EQ(stored, (PresetValues{66, 6, 66}));
-    EXPECT_EQ(choose(1, KEL_CMD_DELETE_PRESET), KEL_CMD_DELETE_PRESET);
+    EXPECT_EQ(choose(1, KEL_CMD_DELETE_PRESET), SlotMenuResult::kDeleted);
     EXPECT_FALSE(readValue(kUserPresetKey, "Mine").exists);
     EXPECT_EQ(slotName(bank, 1), "Low Hot");
     EXPECT_EQ(slotName(bank, 4), "High Bright");
