@@ -1,5 +1,6 @@
 #include "tests/support/child_process.h"
 
+#include "win32/clock.h"
 #include "win32/messages.h"
 
 namespace {
@@ -44,7 +45,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::string& argume
     if (options.environmentName) {
         SetEnvironmentVariableA(options.environmentName, options.environmentValue);
     }
-    startTicks = GetTickCount();
+    startSeconds = kel::win32::secondsNow();
     if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                         &process)) {
         process = {};
@@ -149,14 +150,15 @@ std::string ChildProcess::errors() {
 }
 
 std::string ChildProcess::waitForLine(const std::string& prefix, int timeoutMs) {
-    for (const DWORD start = GetTickCount();; kel::win32::pumpMessagesFor(0.02)) {
+    const double end = kel::win32::secondsNow() + timeoutMs / 1000.0;
+    for (;; kel::win32::pumpMessagesFor(0.02)) {
         std::lock_guard<std::mutex> lock(mutex);
         for (const std::string& line : log) {
             if (line.compare(0, prefix.size(), prefix) == 0) {
                 return line;
             }
         }
-        if (outputDone || GetTickCount() - start > static_cast<DWORD>(timeoutMs)) {
+        if (outputDone || kel::win32::secondsNow() > end) {
             return {};
         }
     }
@@ -164,14 +166,15 @@ std::string ChildProcess::waitForLine(const std::string& prefix, int timeoutMs) 
 
 std::vector<std::string> ChildProcess::takeUntil(const std::string& prefix, int count,
                                                  int timeoutMs) {
-    for (const DWORD start = GetTickCount();; kel::win32::pumpMessagesFor(0.02)) {
+    const double timeUp = kel::win32::secondsNow() + timeoutMs / 1000.0;
+    for (;; kel::win32::pumpMessagesFor(0.02)) {
         std::lock_guard<std::mutex> lock(mutex);
         int found = 0;
         std::size_t end = seen;
         while (end < log.size() && found < count) {
             found += log[end++].compare(0, prefix.size(), prefix) == 0 ? 1 : 0;
         }
-        if (found == count || GetTickCount() - start > static_cast<DWORD>(timeoutMs)) {
+        if (found == count || kel::win32::secondsNow() > timeUp) {
             std::vector<std::string> taken(log.begin() + static_cast<long>(seen),
                                            log.begin() + static_cast<long>(end));
             seen = end;
@@ -192,7 +195,7 @@ int ChildProcess::finish(int timeoutMs) {
             GetExitCodeProcess(process.hProcess, &code);
             exitCode = static_cast<int>(code);
         }
-        elapsed = (GetTickCount() - startTicks) / 1000.0;
+        elapsed = kel::win32::secondsNow() - startSeconds;
         if (reader.joinable()) {
             reader.join();
         }

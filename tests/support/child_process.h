@@ -56,7 +56,7 @@ private:
     PROCESS_INFORMATION process{};
     HANDLE output = nullptr;
     HANDLE errorOutput = nullptr; // nullptr when stderr goes into the lines
-    DWORD startTicks = 0;
+    double startSeconds = 0.0;    // kel::win32::secondsNow() at the start
     double elapsed = 0.0;
     int exitCode = -1;
     bool ended = false;
