@@ -15,6 +15,7 @@
 
 #include "shell/vst_interface.h"
 #include "tests/host/fake_editor_pattern.h"
+#include "tests/host/test_plugin_record.h"
 #include "win32/messages.h"
 #include "win32/module.h"
 
@@ -228,16 +229,8 @@ extern "C" AEffect* VSTCALLBACK kelPluginMain(audioMasterCallback host) {
     fake.rect.right = static_cast<std::int16_t>(tall ? kFakeTallSize[0] : kFakeWideSize[0]);
     fake.rect.bottom = static_cast<std::int16_t>(tall ? kFakeTallSize[1] : kFakeWideSize[1]);
     AEffect& record = fake.record;
-    record.magic = kEffectMagic;
-    record.dispatcher = dispatch;
-    record.process = process;
-    record.processReplacing = processReplacing;
-    record.setParameter = setParameter;
-    record.getParameter = getParameter;
-    record.numParams = kParameters;
-    record.numInputs = 2;
-    record.numOutputs = 2;
-    record.flags = effFlagsCanReplacing;
+    fillTestPluginRecord(record, {dispatch, process, processReplacing, setParameter, getParameter},
+                         kParameters);
     if (std::strcmp(fake.mode, "no-editor") != 0) {
         record.flags |= effFlagsHasEditor;
     }

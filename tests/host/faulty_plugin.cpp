@@ -26,6 +26,7 @@
 #include <cstring>
 
 #include "shell/vst_interface.h"
+#include "tests/host/test_plugin_record.h"
 #include "win32/messages.h"
 #include "win32/module.h"
 
@@ -342,17 +343,10 @@ extern "C" AEffect* VSTCALLBACK kelPluginMain(audioMasterCallback host) {
     }
     loadProgram(f, 0);
     AEffect& record = f->record;
-    record.magic = kEffectMagic;
-    record.dispatcher = dispatch;
-    record.process = process;
-    record.processReplacing = processReplacing;
-    record.setParameter = setParameter;
-    record.getParameter = getParameter;
+    fillTestPluginRecord(record, {dispatch, process, processReplacing, setParameter, getParameter},
+                         kParameters);
     record.numPrograms = kPrograms;
-    record.numParams = kParameters;
-    record.numInputs = 2;
-    record.numOutputs = 2;
-    record.flags = effFlagsCanReplacing | effFlagsHasEditor;
+    record.flags |= effFlagsHasEditor;
     record.ioRatio = 1.0f;
     record.object = f;
     record.uniqueID = fourCharCode('K', 'f', 'F', 'l');
