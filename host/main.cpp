@@ -250,14 +250,11 @@ int runBench(const CommandLine& args) {
     if (!setProgramAndParameters(plugin, options, error)) {
         return fail(error);
     }
-    std::printf("%s, replacing call, stereo, 44.1 kHz (best of rounds over %.1f s each)\n",
-                plugin.text(effGetEffectName).c_str(), seconds);
-    std::printf("%-8s %6s %16s %20s %14s\n", "signal", "block", "ns/stereo frame",
-                "cycles/stereo frame", "x real time");
-    for (const BenchResult& r : benchmarkPlugin(plugin, {64, 512}, seconds)) {
-        std::printf("%-8s %6d %16.2f %20.1f %14.0f\n", r.signal.c_str(), r.blockSize,
-                    r.nanosecondsPerFrame, r.cyclesPerFrame, r.realTimeFactor);
-    }
+    char title[160];
+    std::snprintf(title, sizeof title,
+                  "%s, replacing call, stereo, 44.1 kHz (best of rounds over %.1f s each)",
+                  plugin.text(effGetEffectName).c_str(), seconds);
+    printBenchResults(title, benchmarkPlugin(plugin, {64, 512}, seconds));
     return 0;
 }
 
