@@ -91,7 +91,10 @@ kel_ensure_wine_prefix() {
 # Keeps one Wine server (and Wine's own service processes) running for a whole test run instead
 # of one per test program. Call it with the display the tests are to use already set: Wine makes
 # its desktop when the server starts. The services are started here, detached from the caller's
-# output, so that no test's output pipe stays open behind them.
+# output, so that no test's output pipe stays open behind them. Given the path of our desktop
+# keeper (a Windows program built with the tests), it starts Wine's desktop process the same way
+# and keeps it running until the server ends.
+# Usage: kel_start_wine_server [DESKTOP_KEEPER]
 kel_start_wine_server() {
     kel_ensure_wine_prefix
     # A server left from an earlier run may sit on a display that is gone; start afresh.
@@ -99,6 +102,16 @@ kel_start_wine_server() {
     wineserver -w 2>/dev/null || true
     wineserver -p
     kel_wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+    if [ -n "${1:-}" ]; then
+        local said
+        said=$(mktemp)
+        kel_wine "$1" </dev/null >"$said" 2>/dev/null &
+        for _ in $(seq 100); do
+            grep -q ready "$said" && break
+            sleep 0.1
+        done
+        rm -f "$said"
+    fi
 }
 
 kel_stop_wine_server() {
