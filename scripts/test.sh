@@ -40,19 +40,6 @@ for preset in native native32 win64 lv2 win32 bench fuzz; do
     cmake --preset "$preset"
     cmake --build --preset "$preset"
 done
-# Two groups of test sets run side by side, each on a virtual display and a Wine prefix (and so a
-# Wine server) of its own: the tests that show windows take their display in turns, and the
-# 32-bit and the 64-bit Windows tests are the longest of them.
-main_sets=(native native32 lv2 win64 fuzz)
-if [ "$KEL_RUNS_32BIT" = yes ]; then
-    side_sets=(win32)
-    notice=
-else
-    side_sets=(win32-static)
-    notice="NOTICE: this machine cannot run 32-bit x86 programs: the win32 tests under Wine were"
-    notice+=" NOT run; the 32-bit build was checked without running it (win32-static) and the"
-    notice+=" 32-bit portable tests ran under qemu-i386-static (native32)."
-fi
 
 # The release packages, made from those installs.
 scripts/check-package.sh build/fresh/install-win32 build/fresh/install-win64 \
@@ -83,10 +70,22 @@ run_test_sets() {
     fi
 }
 
-side_prefix=$PWD/build/wine-prefix-side
-if [ "$KEL_RUNS_32BIT" = no ]; then
+# Two groups of test sets run side by side, each on a virtual display and a Wine prefix (and so a
+# Wine server) of its own: the tests that show windows take their display in turns, and the
+# 32-bit and the 64-bit Windows tests are the longest of them.
+main_sets=(native native32 lv2 win64 fuzz)
+if [ "$KEL_RUNS_32BIT" = yes ]; then
+    side_sets=(win32)
+    side_prefix=$PWD/build/wine-prefix-side
+    notice=
+else
+    side_sets=(win32-static)
     side_prefix=-
+    notice="NOTICE: this machine cannot run 32-bit x86 programs: the win32 tests under Wine were"
+    notice+=" NOT run; the 32-bit build was checked without running it (win32-static) and the"
+    notice+=" 32-bit portable tests ran under qemu-i386-static (native32)."
 fi
+
 side_log=build/side-tests.log
 run_test_sets "$side_prefix" 300 "${side_sets[@]}" >"$side_log" 2>&1 &
 side=$!
