@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,38 @@ int usage() {
     return 2;
 }
 
+// Whole text as a number, nothing before or after it.
+bool parseInteger(const std::string& text, long long& value) {
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtoll(text.c_str(), &end, 10);
+    return !text.empty() && end && *end == 0 && errno == 0;
+}
+
+bool parseNumber(const std::string& text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && end && *end == 0 && value == value;
+}
+
+// A whole number from option NAME that fits VALUE, when given; VALUE keeps its default otherwise.
+template <typename Integer>
+bool parseIntegerOption(const CommandLine& args, const char* name, const char* wanted,
+                        Integer& value, std::string& error) {
+    long long number = 0;
+    if (!args.has(name)) {
+        return true;
+    }
+    if (!parseInteger(args.get(name), number) ||
+        number < static_cast<long long>(std::numeric_limits<Integer>::min()) ||
+        number > static_cast<long long>(std::numeric_limits<Integer>::max())) {
+        error = std::string("--") + name + " wants " + wanted + ", got \"" + args.get(name) + "\"";
+        return false;
+    }
+    value = static_cast<Integer>(number);
+    return true;
+}
+
 bool applyHostOptions(const CommandLine& args, std::string& error) {
     HostIdentity& identity = hostState().identity;
     if (args.has("layout")) {
@@ -122,24 +155,8 @@ bool applyHostOptions(const CommandLine& args, std::string& error) {
     }
     identity.vendor = args.get("host-vendor", identity.vendor);
     identity.product = args.get("host-product", identity.product);
-    if (args.has("host-version")) {
-        identity.versionAnswer = std::strtol(args.get("host-version").c_str(), nullptr, 10);
-    }
-    return true;
-}
-
-// Whole text as a number, nothing before or after it.
-bool parseInteger(const std::string& text, long& value) {
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtol(text.c_str(), &end, 10);
-    return !text.empty() && end && *end == 0 && errno == 0;
-}
-
-bool parseNumber(const std::string& text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return !text.empty() && end && *end == 0 && value == value;
+    return parseIntegerOption(args, "host-version", "a whole number", identity.versionAnswer,
+                              error);
 }
 
 // Loads the module named by the second positional argument and creates one instance.
@@ -158,8 +175,12 @@ bool openPlugin(const CommandLine& args, PluginModule& module, AEffect*& effect,
 }
 
 bool parseRenderOptions(const CommandLine& args, RenderOptions& options, std::string& error) {
-    options.program = std::atoi(args.get("program", "-1").c_str());
-    options.blockSize = std::atoi(args.get("block", "512").c_str());
+    options.program = -1;
+    options.blockSize = 512;
+    if (!parseIntegerOption(args, "program", "a program number", options.program, error) ||
+        !parseIntegerOption(args, "block", "a block size in frames", options.blockSize, error)) {
+        return false;
+    }
     options.adding = args.has("adding");
     if (args.has("rate") && !parseNumber(args.get("rate"), options.rate)) {
         error = "--rate wants a sample rate in Hz, got \"" + args.get("rate") + "\"";
@@ -266,7 +287,7 @@ bool parseEditorOptions(const CommandLine& args, EditorOptions& options, std::st
         error = "--screenshot wants a file name";
         return false;
     }
-    long reopen = 0;
+    long long reopen = 0;
     if (args.has("reopen") &&
         (!parseInteger(args.get("reopen"), reopen) || reopen < 0 || reopen > 1000000)) {
         error = "--reopen wants a count, got \"" + args.get("reopen") + "\"";
@@ -281,7 +302,7 @@ bool parseEditorOptions(const CommandLine& args, EditorOptions& options, std::st
     if (args.has("position")) {
         const std::string position = args.get("position");
         const std::size_t space = position.find(' ');
-        long x = 0, y = 0;
+        long long x = 0, y = 0;
         if (space == std::string::npos || !parseInteger(position.substr(0, space), x) ||
             !parseInteger(position.substr(space + 1), y)) {
             error = "--position wants two whole numbers X Y, got \"" + position + "\"";
@@ -321,13 +342,14 @@ int runValidate(const CommandLine& args) {
         return usage();
     }
     ValidatorOptions options;
-    long strictness = options.strictness, seed = static_cast<long>(options.seed);
+    long long strictness = options.strictness, seed = static_cast<long long>(options.seed);
     if (args.has("strictness") && (!parseInteger(args.get("strictness"), strictness) ||
                                    strictness < kMinStrictness || strictness > kMaxStrictness)) {
         return fail("--strictness wants a level from 1 to 10, got \"" + args.get("strictness") +
                     "\"");
     }
-    if (args.has("seed") && (!parseInteger(args.get("seed"), seed) || seed < 0)) {
+    if (args.has("seed") && (!parseInteger(args.get("seed"), seed) || seed < 0 ||
+                             seed > std::numeric_limits<std::uint32_t>::max())) {
         return fail("--seed wants a whole number from 0 up, got \"" + args.get("seed") + "\"");
     }
     if (args.has("timeout") && (!parseNumber(args.get("timeout"), options.timeoutSeconds) ||
