@@ -341,15 +341,21 @@ TYPED_TEST(EditorWindow, AboutBoxAndHelpFailureFromTheOptionsMenu) {
     for (UINT command : {KEL_CMD_ABOUT, KEL_CMD_HELP, KEL_CMD_HELP}) {
         std::string text;
         std::string caption;
-        ModalRobot robot([&](ModalRobot& r) {
-            r.chooseCommand(r.waitForMenu(), command);
-            HWND box = r.waitForWindow("#32770");
-            text = ModalRobot::messageText(box);
-            caption = ModalRobot::windowText(box);
-            r.press(box, IDOK);
-        });
-        this->press(kOptionsWidget);
-        EXPECT_EQ(robot.finish(), std::vector<std::string>{});
+        std::vector<std::string> problems;
+        ModalRobot::answerMenu(
+            [&] {
+                this->press(kOptionsWidget);
+                return 0;
+            },
+            [&](ModalRobot& r, HWND window) {
+                r.chooseCommand(window, command);
+                HWND box = r.waitForWindow("#32770");
+                text = ModalRobot::messageText(box);
+                caption = ModalRobot::windowText(box);
+                r.press(box, IDOK);
+            },
+            problems);
+        EXPECT_EQ(problems, std::vector<std::string>{});
         EXPECT_EQ(caption, "Sonadrix VST Plug-In");
         EXPECT_EQ(text, command == KEL_CMD_ABOUT
                             ? std::string(TypeParam::description.aboutText)

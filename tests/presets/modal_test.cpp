@@ -47,12 +47,12 @@ protected:
 
     // Runs the slot menu of a slot; the script sees the menu and answers it.
     SlotMenuResult slotMenu(int slot, const std::function<void(ModalRobot&, HWND, HMENU)>& script) {
-        ModalRobot robot([&](ModalRobot& r) {
-            HWND window = r.waitForMenu();
-            script(r, window, ModalRobot::menuOf(window));
-        });
-        const SlotMenuResult result = plugin.bank().trackSlotMenu(slot, 12 + 32 * slot, 157);
-        EXPECT_EQ(robot.finish(), std::vector<std::string>{});
+        std::vector<std::string> problems;
+        const SlotMenuResult result = ModalRobot::answerMenu(
+            [&] { return plugin.bank().trackSlotMenu(slot, 12 + 32 * slot, 157); },
+            [&](ModalRobot& r, HWND window) { script(r, window, ModalRobot::menuOf(window)); },
+            problems);
+        EXPECT_EQ(problems, std::vector<std::string>{});
         return result;
     }
     SlotMenuResult choose(int slot, UINT command) {
@@ -63,19 +63,21 @@ protected:
     // The options menu; after choosing the command (0: dismissing the menu) the script answers
     // what follows.
     int options(UINT command, const std::function<void(ModalRobot&)>& then = nullptr) {
-        ModalRobot robot([&](ModalRobot& r) {
-            HWND window = r.waitForMenu();
-            if (command == 0) {
-                r.dismissMenu(window);
-            } else {
-                r.chooseCommand(window, command);
-            }
-            if (then) {
-                then(r);
-            }
-        });
-        const int result = plugin.bank().trackOptionsMenu(20, 30);
-        EXPECT_EQ(robot.finish(), std::vector<std::string>{});
+        std::vector<std::string> problems;
+        const int result =
+            ModalRobot::answerMenu([&] { return plugin.bank().trackOptionsMenu(20, 30); },
+                                   [&](ModalRobot& r, HWND window) {
+                                       if (command == 0) {
+                                           r.dismissMenu(window);
+                                       } else {
+                                           r.chooseCommand(window, command);
+                                       }
+                                       if (then) {
+                                           then(r);
+                                       }
+                                   },
+                                   problems);
+        EXPECT_EQ(problems, std::vector<std::string>{});
         return result;
     }
 
@@ -183,15 +185,18 @@ TEST_F(ModalTest, DeleteAllFromTheOptionsMenuAsksInARealMessageBox) {
     bool exportGreyed = false;
     bool deleteGreyed = false;
     {
-        ModalRobot robot([&](ModalRobot& r) {
-            HWND window = r.waitForMenu();
-            HMENU menu = ModalRobot::menuOf(window);
-            exportGreyed = hasState(menu, KEL_CMD_EXPORT_PRESETS, MF_GRAYED);
-            deleteGreyed = hasState(menu, KEL_CMD_DELETE_ALL_PRESETS, MF_GRAYED);
-            r.chooseCommand(window, KEL_CMD_ABOUT);
-        });
-        EXPECT_EQ(bank.trackOptionsMenu(20, 30), KEL_CMD_ABOUT);
-        EXPECT_EQ(robot.finish(), std::vector<std::string>{});
+        std::vector<std::string> problems;
+        EXPECT_EQ(ModalRobot::answerMenu(
+                      [&] { return bank.trackOptionsMenu(20, 30); },
+                      [&](ModalRobot& r, HWND window) {
+                          HMENU menu = ModalRobot::menuOf(window);
+                          exportGreyed = hasState(menu, KEL_CMD_EXPORT_PRESETS, MF_GRAYED);
+                          deleteGreyed = hasState(menu, KEL_CMD_DELETE_ALL_PRESETS, MF_GRAYED);
+                          r.chooseCommand(window, KEL_CMD_ABOUT);
+                      },
+                      problems),
+                  KEL_CMD_ABOUT);
+        EXPECT_EQ(problems, std::vector<std::string>{});
     }
     EXPECT_TRUE(exportGreyed); // nothing to export or delete yet
     EXPECT_TRUE(deleteGreyed);

@@ -115,7 +115,7 @@ void ModalRobot::run() {
 
 HWND ModalRobot::waitForWindow(const char* windowClass, const char* title, int timeoutMs) {
     const DWORD start = GetTickCount();
-    while (GetTickCount() - start < static_cast<DWORD>(timeoutMs)) {
+    while (!finished && GetTickCount() - start < static_cast<DWORD>(timeoutMs)) {
         if (HWND window = findWindow(uiThread, windowClass, title)) {
             Sleep(kKeyPauseMs); // let it finish setting itself up
             return window;

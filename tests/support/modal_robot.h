@@ -26,7 +26,8 @@ public:
     ModalRobot& operator=(const ModalRobot&) = delete;
 
     // A visible window of the test thread with this class ("#32768" menus, "#32770" dialogs and
-    // message boxes) and, when given, this title; nullptr after the timeout.
+    // message boxes) and, when given, this title; nullptr after the timeout, or at once when the
+    // modal call has returned (no window of its can show any more).
     HWND waitForWindow(const char* windowClass, const char* title = nullptr, int timeoutMs = 10000);
     HWND waitForMenu() { return waitForWindow("#32768"); }
 
@@ -45,6 +46,33 @@ public:
     // In a file dialog: the file name it proposes, and entering one and pressing OK.
     static std::string fileName(HWND dialog);
     void enterFileName(HWND dialog, const std::string& path);
+
+    // Makes a modal menu call while a robot runs the script on the menu it shows, and answers
+    // the call's result; `problems` gets what went wrong in the script. A menu can end by
+    // itself before the robot sees it: seen once in a loaded run, right after a file dialog,
+    // most likely Wine ending the menu on a focus change that a busy X server reported late, as
+    // it would on a click elsewhere. Nothing was chosen then, and the call is made once more; a
+    // menu that does not show the second time either is reported.
+    template <typename Call>
+    static auto answerMenu(Call call, const std::function<void(ModalRobot&, HWND)>& script,
+                           std::vector<std::string>& problems) -> decltype(call()) {
+        for (int attempt = 1;; ++attempt) {
+            const bool last = attempt == 2;
+            bool shown = false;
+            ModalRobot robot([&](ModalRobot& r) {
+                HWND menuWindow = r.waitForMenu();
+                shown = menuWindow != nullptr;
+                if (shown || last) {
+                    script(r, menuWindow);
+                }
+            });
+            auto result = call();
+            problems = robot.finish();
+            if (shown || last) {
+                return result;
+            }
+        }
+    }
 
 private:
     std::vector<std::string> problems;

@@ -134,4 +134,31 @@ TEST(PopupMenu, TrackShowsThePopupBesideItsOwnerAndAnswersTheChoice) {
     DestroyWindow(owner);
 }
 
+// The test robot's menu helper: a menu call that ends before its menu is seen is made once more,
+// and a menu that never shows is reported, at once rather than after the robot's timeout.
+TEST(PopupMenu, AMenuThatEndsUnseenIsOpenedOnceMore) {
+    HWND owner = CreateWindowA("STATIC", "owner", WS_POPUP | WS_VISIBLE, 200, 150, 100, 80, nullptr,
+                               nullptr, nullptr, nullptr);
+    PopupMenu menu;
+    ASSERT_TRUE(menu.create());
+    menu.append(41, "Only", 0);
+    auto choose = [](ModalRobot& r, HWND window) { r.chooseCommand(window, 41); };
+
+    int calls = 0;
+    std::vector<std::string> problems;
+    const int chosen = ModalRobot::answerMenu(
+        [&] { return ++calls == 1 ? 0 : menu.track(0, 0, owner); }, choose, problems);
+    EXPECT_EQ(chosen, 41);
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(problems, std::vector<std::string>{});
+
+    calls = 0;
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(ModalRobot::answerMenu([&] { return ++calls; }, choose, problems), 2);
+    EXPECT_LT(GetTickCount() - start, 5000u);
+    EXPECT_EQ(problems, (std::vector<std::string>{"no window of class #32768",
+                                                  "no menu entry with command 41"}));
+    DestroyWindow(owner);
+}
+
 } // namespace
