@@ -104,9 +104,14 @@ TEST(PopupMenu, BuildsMarksAndCaptionsEntries) {
     EXPECT_TRUE(IsMenu(submenu.handle()));
 }
 
+// A plug-in window at (200, 150) for the menus to open beside.
+HWND showOwner() {
+    return CreateWindowA("STATIC", "owner", WS_POPUP | WS_VISIBLE, 200, 150, 100, 80, nullptr,
+                         nullptr, nullptr, nullptr);
+}
+
 TEST(PopupMenu, TrackShowsThePopupBesideItsOwnerAndAnswersTheChoice) {
-    HWND owner = CreateWindowA("STATIC", "owner", WS_POPUP | WS_VISIBLE, 200, 150, 100, 80, nullptr,
-                               nullptr, nullptr, nullptr);
+    HWND owner = showOwner();
     PopupMenu menu;
     ASSERT_TRUE(menu.create());
     menu.append(41, "A & B", 0);
@@ -137,8 +142,7 @@ TEST(PopupMenu, TrackShowsThePopupBesideItsOwnerAndAnswersTheChoice) {
 // The test robot's menu helper: a menu call that ends before its menu is seen is made once more,
 // and a menu that never shows is reported, at once rather than after the robot's timeout.
 TEST(PopupMenu, AMenuThatEndsUnseenIsOpenedOnceMore) {
-    HWND owner = CreateWindowA("STATIC", "owner", WS_POPUP | WS_VISIBLE, 200, 150, 100, 80, nullptr,
-                               nullptr, nullptr, nullptr);
+    HWND owner = showOwner();
     PopupMenu menu;
     ASSERT_TRUE(menu.create());
     menu.append(41, "Only", 0);
