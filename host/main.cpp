@@ -342,22 +342,21 @@ int runValidate(const CommandLine& args) {
         return usage();
     }
     ValidatorOptions options;
-    long long strictness = options.strictness, seed = static_cast<long long>(options.seed);
+    long long strictness = options.strictness;
+    std::string error;
     if (args.has("strictness") && (!parseInteger(args.get("strictness"), strictness) ||
                                    strictness < kMinStrictness || strictness > kMaxStrictness)) {
         return fail("--strictness wants a level from 1 to 10, got \"" + args.get("strictness") +
                     "\"");
     }
-    if (args.has("seed") && (!parseInteger(args.get("seed"), seed) || seed < 0 ||
-                             seed > std::numeric_limits<std::uint32_t>::max())) {
-        return fail("--seed wants a whole number from 0 up, got \"" + args.get("seed") + "\"");
+    if (!parseIntegerOption(args, "seed", "a whole number from 0 up", options.seed, error)) {
+        return fail(error);
     }
     if (args.has("timeout") && (!parseNumber(args.get("timeout"), options.timeoutSeconds) ||
                                 options.timeoutSeconds <= 0.0)) {
         return fail("--timeout wants a time above 0, got \"" + args.get("timeout") + "\"");
     }
     options.strictness = static_cast<int>(strictness);
-    options.seed = static_cast<std::uint32_t>(seed);
     return runValidator(args.positional[1], options);
 }
 
