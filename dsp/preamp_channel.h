@@ -5,10 +5,21 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 #include "dsp/filter_section.h"
 
 namespace kel::dsp {
+
+// The value itself where it is finite, else +0: an infinite or NaN input sample enters a chain as
+// silence, and a chain whose states a huge finite input has overflowed gives silence rather than
+// NaN until the end of the call clears them. Finite values keep every bit, -0 included.
+inline float finiteOrSilence(float v) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return (bits & 0x7f800000u) != 0x7f800000u ? v : 0.0f;
+}
 
 // Chain is the processor itself, whose processSample runs one sample through its chain without
 // the level; Sections is the number of its filter sections.
@@ -19,11 +30,12 @@ public:
     void setLevel(float x) { level_ = x; }
 
     // Process n samples (n ≤ 0: nothing is read or written); in == out works. runAdding adds the
-    // result to out, runReplacing overwrites out. If a non-finite input has left a filter state
-    // that is not finite, the states are cleared at the end of the call.
+    // result to out, runReplacing overwrites out. Input samples that are not finite count as 0,
+    // and so does a chain output that is not finite (only a huge finite input can overflow the
+    // states); the states are cleared at the end of the call if one of them is not finite.
     void runAdding(const float* in, float* out, int n) {
         for (int i = 0; i < n; ++i) {
-            const float y = chain().processSample(in[i]);
+            const float y = finiteOrSilence(chain().processSample(finiteOrSilence(in[i])));
             out[i] =
                 static_cast<float>(static_cast<double>(out[i]) + static_cast<double>(level_) * y);
         }
@@ -33,7 +45,8 @@ public:
     }
     void runReplacing(const float* in, float* out, int n) {
         for (int i = 0; i < n; ++i) {
-            out[i] = static_cast<float>(static_cast<double>(level_) * chain().processSample(in[i]));
+            const float y = finiteOrSilence(chain().processSample(finiteOrSilence(in[i])));
+            out[i] = static_cast<float>(static_cast<double>(level_) * y);
         }
         if (n > 0) {
             clearStatesIfNotFinite();

@@ -1,6 +1,10 @@
 #include "dsp/stereo_kernel.h"
 
 #include <cpuid.h>
+#include <immintrin.h>
+
+#include <cstdint>
+#include <cstring>
 
 namespace kel::dsp {
 
@@ -36,11 +40,70 @@ bool avx2Runs() {
 #endif
 }
 
+// Asked once, when the module is loaded (before a host can call it), so that the audio thread
+// reaches no first-time initialisation and no guard of one.
+const bool avx2RunsHere = avx2Runs();
+
 } // namespace
 
+namespace {
+
+// Magnitudes compared as integers: above the limit's bits are larger floats, infinities and NaNs.
+std::uint32_t limitBits() {
+    std::uint32_t bits;
+    std::memcpy(&bits, &kOrdinaryInputLimit, sizeof bits);
+    return bits;
+}
+
+bool tailOrdinary(const float* left, const float* right, int from, int n) {
+    bool ordinary = true;
+    for (int i = from; i < n; ++i) {
+        std::uint32_t l, r;
+        std::memcpy(&l, left + i, sizeof l);
+        std::memcpy(&r, right + i, sizeof r);
+        ordinary = ordinary && (l & 0x7fffffffu) <= limitBits() && (r & 0x7fffffffu) <= limitBits();
+    }
+    return ordinary;
+}
+
+// Four samples of each channel a step, the flags gathered and looked at once.
+bool ordinarySse2(const float* left, const float* right, int n) {
+    const __m128i magnitude = _mm_set1_epi32(0x7fffffff);
+    const __m128i limit = _mm_set1_epi32(static_cast<int>(limitBits()));
+    __m128i above = _mm_setzero_si128();
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(left + i));
+        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(right + i));
+        above = _mm_or_si128(above, _mm_cmpgt_epi32(_mm_and_si128(l, magnitude), limit));
+        above = _mm_or_si128(above, _mm_cmpgt_epi32(_mm_and_si128(r, magnitude), limit));
+    }
+    return _mm_movemask_epi8(above) == 0 && tailOrdinary(left, right, i, n);
+}
+
+// Eight a step: about a quarter of a cycle per frame, well under 1 % of the kernels' time.
+KEL_AVX2_FUNCTION bool ordinaryAvx2(const float* left, const float* right, int n) {
+    const __m256i magnitude = _mm256_set1_epi32(0x7fffffff);
+    const __m256i limit = _mm256_set1_epi32(static_cast<int>(limitBits()));
+    __m256i above = _mm256_setzero_si256();
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(left + i));
+        const __m256i r = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(right + i));
+        above = _mm256_or_si256(above, _mm256_cmpgt_epi32(_mm256_and_si256(l, magnitude), limit));
+        above = _mm256_or_si256(above, _mm256_cmpgt_epi32(_mm256_and_si256(r, magnitude), limit));
+    }
+    return _mm256_testz_si256(above, above) && tailOrdinary(left, right, i, n);
+}
+
+} // namespace
+
+bool inputsOrdinary(const float* left, const float* right, int n) {
+    return avx2RunsHere ? ordinaryAvx2(left, right, n) : ordinarySse2(left, right, n);
+}
+
 bool kernelRuns(StereoKernel kernel) {
-    static const bool avx2 = avx2Runs();
-    return kernel == StereoKernel::Sse2 || (kernel == StereoKernel::Avx2 && avx2);
+    return kernel == StereoKernel::Sse2 || (kernel == StereoKernel::Avx2 && avx2RunsHere);
 }
 
 StereoKernel fastestStereoKernel() {

@@ -18,8 +18,18 @@ enum class StereoKernel {
 // across task switches).
 bool kernelRuns(StereoKernel kernel);
 
-// The fastest kernel that runs here, found once.
+// The fastest kernel that runs here, found once as the module is loaded.
 StereoKernel fastestStereoKernel();
+
+// The largest input magnitude the kernels take as it is. Below it no state can overflow: only the
+// clean chain's input high-pass sees the input unbounded, and its states stay within a few times
+// the input's size. A block with a sample above it, infinite or NaN goes through the one-channel
+// calls, which read such a sample as silence and never give a result that is not finite.
+inline constexpr float kOrdinaryInputLimit = 1e30f;
+
+// Whether every one of the n samples of both inputs is at most kOrdinaryInputLimit in magnitude
+// (and so finite). n ≤ 0: true.
+bool inputsOrdinary(const float* left, const float* right, int n);
 
 // The buffers of a block for both channels in one loop (see stereo_run.h for what they may share).
 struct StereoBlock {

@@ -46,7 +46,8 @@ void runPair(StereoKernel kernel, Preamp& left, Preamp& right, const StereoBlock
 }
 
 // Both channels through `kernel` (one that does not run here is replaced by SSE2) when one loop
-// gives the sequential result, else channel 1 and then channel 0 by the one-channel calls;
+// gives the sequential result and the inputs are ordinary (see inputsOrdinary), else channel 1
+// and then channel 0 by the one-channel calls, which give the same bits for ordinary inputs;
 // `adding` adds the result to the outputs, else it replaces them. n ≤ 0 reads and writes nothing.
 // runPairSse2 and runPairAvx2 are each chain's kernels, declared with the chain.
 template <class Preamp>
@@ -55,7 +56,8 @@ void runStereo(bool adding, Preamp& left, Preamp& right, float* const* inputs,
     if (n <= 0) {
         return;
     }
-    if (&left != &right && channelsRunJointly(inputs[0], inputs[1], outputs[0], outputs[1], n)) {
+    if (&left != &right && channelsRunJointly(inputs[0], inputs[1], outputs[0], outputs[1], n) &&
+        inputsOrdinary(inputs[0], inputs[1], n)) {
         runPair(kernel, left, right, {inputs[0], inputs[1], outputs[0], outputs[1], n}, adding);
         left.clearStatesIfNotFinite();
         right.clearStatesIfNotFinite();
@@ -86,7 +88,8 @@ void runStereoReplacing(Preamp& left, Preamp& right, float* const* inputs, float
                         StereoKernel kernel = fastestStereoKernel()) {
     float* const out = outputs[0];
     if (n <= 0 || &left == &right || out != outputs[1] || scratchFrames <= 0 ||
-        !blocksApart(out, inputs[0], n) || (out != inputs[1] && !blocksApart(out, inputs[1], n))) {
+        !blocksApart(out, inputs[0], n) || (out != inputs[1] && !blocksApart(out, inputs[1], n)) ||
+        !inputsOrdinary(inputs[0], inputs[1], n)) {
         runStereo(false, left, right, inputs, outputs, n, kernel);
         return;
     }
@@ -97,6 +100,35 @@ void runStereoReplacing(Preamp& left, Preamp& right, float* const* inputs, float
     }
     left.clearStatesIfNotFinite();
     right.clearStatesIfNotFinite();
+}
+
+// Replaces outputs[c] with the processed inputs[c] as though every input frame were read before
+// any output frame is written, for buffers that a host shares whole (LV2 lets a host connect any
+// output to any input's buffer): the result of separate buffers wherever the outputs are apart
+// from each other and each is either input's buffer or apart from it. Where an output lies on the
+// other channel's input, the inputs are copied into `scratch` (2 · scratchFrames floats) a piece
+// at a time first (states that an input sample too large for them leaves not finite are then
+// cleared at the end of its piece). Where both outputs are one buffer (as lv2bench connects them)
+// it holds channel 0's result, as in the variant above, channel 1 running into `scratch`.
+template <class Preamp>
+void runStereoOnSharedBuffers(Preamp& left, Preamp& right, float* const* inputs,
+                              float* const* outputs, int n, float* scratch, int scratchFrames,
+                              StereoKernel kernel) {
+    if (n <= 0 || outputs[0] == outputs[1] || scratchFrames <= 0 ||
+        channelsRunJointly(inputs[0], inputs[1], outputs[0], outputs[1], n)) {
+        runStereoReplacing(left, right, inputs, outputs, n, scratch, scratchFrames, kernel);
+        return;
+    }
+    for (int done = 0; done < n; done += scratchFrames) {
+        const int frames = n - done < scratchFrames ? n - done : scratchFrames;
+        float* copies[2] = {scratch, scratch + scratchFrames};
+        for (int c = 0; c < 2; ++c) {
+            std::memcpy(copies[c], inputs[c] + done,
+                        static_cast<std::size_t>(frames) * sizeof(float));
+        }
+        float* out[2] = {outputs[0] + done, outputs[1] + done};
+        runStereo(false, left, right, copies, out, frames, kernel);
+    }
 }
 
 // Adds the processed inputs[c] to outputs[c].

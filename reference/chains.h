@@ -16,6 +16,11 @@ inline float flushed(float v) {
     return (kind == FP_ZERO || kind == FP_SUBNORMAL) ? 0.0f : v;
 }
 
+// Input samples and chain outputs that are not finite count as silence.
+inline float silenceIfNotFinite(float v) {
+    return std::isfinite(v) ? v : 0.0f;
+}
+
 inline double tenToTheTwentieth(float gainDb) {
     const float exponent = static_cast<float>(static_cast<double>(gainDb) / 20.0);
     const float power = static_cast<float>(std::pow(10.0, static_cast<double>(exponent)));
@@ -194,7 +199,7 @@ struct CleanChain {
         return output.process(h);
     }
     float replacing(float x) {
-        const float y4 = process(x);
+        const float y4 = silenceIfNotFinite(process(silenceIfNotFinite(x)));
         return static_cast<float>(static_cast<double>(level) * static_cast<double>(y4));
     }
     // The end of a run call: states that are not finite are cleared.
@@ -209,7 +214,7 @@ struct CleanChain {
         }
     }
     float adding(float x, float out) {
-        const float y4 = process(x);
+        const float y4 = silenceIfNotFinite(process(silenceIfNotFinite(x)));
         return static_cast<float>(static_cast<double>(out) +
                                   static_cast<double>(level) * static_cast<double>(y4));
     }
@@ -311,7 +316,7 @@ struct CrunchChain {
         return flushed(output.process(c));
     }
     float replacing(float x) {
-        const float yC = process(x);
+        const float yC = silenceIfNotFinite(process(silenceIfNotFinite(x)));
         return static_cast<float>(static_cast<double>(yC) * static_cast<double>(level));
     }
     void endOfCall() {
@@ -325,7 +330,7 @@ struct CrunchChain {
         }
     }
     float adding(float x, float out) {
-        const float yC = process(x);
+        const float yC = silenceIfNotFinite(process(silenceIfNotFinite(x)));
         return static_cast<float>(static_cast<double>(out) +
                                   static_cast<double>(yC) * static_cast<double>(level));
     }

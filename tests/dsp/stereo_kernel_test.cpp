@@ -1,6 +1,8 @@
 // The stereo entry's kernels entered with the stack at every alignment a caller may leave it at:
 // a host calls the effect with any 16-byte alignment (4-byte on 32-bit Windows), and a kernel that
 // keeps 32-byte values on the stack must not depend on more.
+#include <cmath>
+#include <limits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -71,4 +73,42 @@ TEST(StereoKernel, TheFastestOneRunsHere) {
     // 32-bit code keeps to SSE2: with eight vector registers the AVX2 kernel is no faster.
     EXPECT_FALSE(kel::dsp::kernelRuns(StereoKernel::Avx2));
 #endif
+}
+
+// Which blocks the kernels take as they are: every sample at most 1e30 in magnitude, wherever in
+// the block (the four-sample steps and the tail) and in either channel the exception sits.
+TEST(StereoKernel, OrdinaryInputsAreFiniteAndBelowTheLimit) {
+    const float limit = kel::dsp::kOrdinaryInputLimit;
+    struct Case {
+        float value;
+        bool ordinary;
+    } cases[] = {
+        {0.0f, true},
+        {-0.0f, true},
+        {1e-45f, true},
+        {-3.0f, true},
+        {limit, true},
+        {-limit, true},
+        {std::nextafter(limit, 2 * limit), false},
+        {-std::nextafter(limit, 2 * limit), false},
+        {3.4028235e38f, false},
+        {std::numeric_limits<float>::infinity(), false},
+        {-std::numeric_limits<float>::infinity(), false},
+        {std::numeric_limits<float>::quiet_NaN(), false},
+        {-std::numeric_limits<float>::quiet_NaN(), false},
+    };
+    for (const Case& c : cases) {
+        for (int n : {1, 3, 4, 7, 8, 13}) {
+            for (int at = 0; at < n; ++at) {
+                for (int channel = 0; channel < 2; ++channel) {
+                    std::vector<float> x[2] = {std::vector<float>(n, 0.5f),
+                                               std::vector<float>(n, -0.25f)};
+                    x[channel][at] = c.value;
+                    EXPECT_EQ(kel::dsp::inputsOrdinary(x[0].data(), x[1].data(), n), c.ordinary)
+                        << c.value << " at " << at << " of " << n << ", channel " << channel;
+                }
+            }
+        }
+    }
+    EXPECT_TRUE(kel::dsp::inputsOrdinary(nullptr, nullptr, 0));
 }
