@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <new>
 
+#include "dsp/enable_fade.h"
 #include "dsp/stereo_run.h"
 #include "lv2/port_mapping.h"
 #include "lv2/ports.h"
@@ -30,7 +31,11 @@ public:
         return presetSetting(Model::description, 0, parameter);
     }
 
-    explicit Lv2Effect(double sampleRate) : rate(static_cast<float>(sampleRate)) { reset(); }
+    explicit Lv2Effect(double sampleRate)
+        : rate(static_cast<float>(sampleRate)), fade(sampleRate),
+          kernel(dsp::fastestStereoKernel()) {
+        reset();
+    }
 
     // Whether the chains run at the instance's rate. They refuse a rate they cannot run stably (up
     // to twice their highest filter frequency, above 768 kHz, not finite), as they do in the VST
@@ -48,42 +53,53 @@ public:
         }
     }
 
-    // Clean filter states, the effect on, as a new instance starts.
+    // Clean filter states, as a new instance starts; the first run takes the enable switch as it
+    // finds it, without a fade.
     void activate() { reset(); }
 
     // Audio thread: `frames` frames of every connected port. Allocates nothing, locks nothing and
     // calls into the system for nothing. Ports left unconnected keep the last value they gave;
-    // without all four audio buffers nothing happens.
+    // without all four audio buffers nothing happens. Any output may share its buffer with any
+    // input.
     void run(std::uint32_t frames) {
         if (!inputs[0] || !inputs[1] || !outputs[0] || !outputs[1]) {
             return;
         }
-        if (controls[kEffectPort]) {
-            bypassed = bypassedAfter(*controls[kEffectPort], bypassed);
+        followEnableSwitch();
+        applyControls();
+        if (fade.fullyOn()) {
+            // The stereo entry counts frames in int; a larger count goes in slices, which gives
+            // the same output as one call.
+            constexpr std::uint32_t kSlice = 1u << 30;
+            for (std::uint32_t done = 0; done < frames;) {
+                const std::uint32_t n = frames - done < kSlice ? frames - done : kSlice;
+                float* in[2] = {inputs[0] + done, inputs[1] + done};
+                float* out[2] = {outputs[0] + done, outputs[1] + done};
+                dsp::runStereoOnSharedBuffers(left, right, in, out, static_cast<int>(n), scratch,
+                                              kScratchFrames, kernel);
+                done += n;
+            }
+            return;
         }
-        if (!bypassed) {
-            applyControls();
-        }
-        // The stereo entry counts frames in int; a larger count goes in slices, which gives the
-        // same output as one call.
-        constexpr std::uint32_t kSlice = 1u << 30;
+        // Switched off or fading: the chains keep running, into the scratch buffers, so that
+        // they follow the signal and come back without a jump; the fade weighs them against the
+        // input.
         for (std::uint32_t done = 0; done < frames;) {
-            const std::uint32_t n = frames - done < kSlice ? frames - done : kSlice;
+            const std::uint32_t n = frames - done < kScratchFrames ? frames - done : kScratchFrames;
             float* in[2] = {inputs[0] + done, inputs[1] + done};
             float* out[2] = {outputs[0] + done, outputs[1] + done};
-            if (bypassed) {
-                dsp::passStereo(false, in, out, static_cast<int>(n));
-            } else {
-                dsp::runStereoReplacing(left, right, in, out, static_cast<int>(n), scratch,
-                                        kScratchFrames);
-            }
+            float* wet[2] = {scratch, scratch + kScratchFrames};
+            dsp::runStereoReplacing(left, right, in, wet, static_cast<int>(n), kernel);
+            fade.mix(in, wet, out, static_cast<int>(n));
             done += n;
         }
     }
 
-    // What the processors run with: the integer settings of parameters 1 to 3, and the bypass.
+    // What the processors run with: the integer settings of parameters 1 to 3; where the enable
+    // switch heads, and whether its fade has got there.
     int setting(int parameter) const { return settings[parameter - model::kGainParameter]; }
-    bool isBypassed() const { return bypassed; }
+    bool isEnabled() const { return fade.heading(); }
+    bool isFading() const { return !fade.fullyOn() && !fade.fullyOff(); }
 
     static constexpr LV2_Descriptor descriptor(const char* uri) {
         return {uri,       instantiate, connectPort, activatePorts,
@@ -92,13 +108,16 @@ public:
 
 private:
     static constexpr int kSettings = model::kNumParameters - model::kGainParameter;
-    // Where a host hands both channels one output buffer, channel 1 runs into this.
+    // Frames per piece in the two halves of the scratch buffer: the wet signal of both channels
+    // while the switch is off or fading; else the inputs where an output lies on the other
+    // channel's input, or channel 1 where a host hands both channels one output buffer.
     static constexpr int kScratchFrames = 1024;
 
     void reset() {
         left = Preamp();
         right = Preamp();
-        bypassed = false;
+        switchFollowed = false;
+        fade.settle(true);
         for (int parameter = model::kGainParameter; parameter < model::kNumParameters;
              ++parameter) {
             settings[parameter - model::kGainParameter] = defaultSetting(parameter);
@@ -107,6 +126,20 @@ private:
         // After the settings: the crunch chain's bound depends on its mid frequency.
         left.setSampleRate(rate);
         right.setSampleRate(rate);
+    }
+
+    // The enable port: the first run after activate settles at its state, later changes fade.
+    void followEnableSwitch() {
+        if (!controls[kEffectPort]) {
+            return;
+        }
+        const bool on = enabledAfter(*controls[kEffectPort], fade.heading());
+        if (!switchFollowed) {
+            fade.settle(on);
+            switchFollowed = true;
+        } else {
+            fade.switchTo(on);
+        }
     }
 
     // New settings from the control ports reach the processors before the block, as a changed
@@ -160,14 +193,16 @@ private:
     static const void* extensionData(const char*) { return nullptr; }
 
     const float rate;
-    Preamp left;  // channel 0
-    Preamp right; // channel 1
+    dsp::EnableFade fade;
+    const dsp::StereoKernel kernel; // chosen when the instance is made, never on the audio thread
+    Preamp left;                    // channel 0
+    Preamp right;                   // channel 1
     int settings[kSettings] = {};
-    bool bypassed = false;
+    bool switchFollowed = false; // whether a run has read the enable port since activate
     const float* controls[model::kNumParameters] = {};
     float* inputs[2] = {};
     float* outputs[2] = {};
-    float scratch[kScratchFrames];
+    float scratch[2 * kScratchFrames];
 };
 
 } // namespace kel::lv2

@@ -9,18 +9,11 @@ int settingFromPort(float value, int span) {
     return model::truncateToSetting(static_cast<double>(value), 0, span);
 }
 
-bool bypassedAfter(float enabled, bool bypassed) {
-    // The Effect parameter's thresholds mirrored onto the enable value: 1 - 0.75 and 1 - 0.25,
-    // both exact in float.
-    constexpr float offBelow = 1.0f - model::kBypassOnAbove;
-    constexpr float onAbove = 1.0f - model::kBypassOffBelow;
-    if (enabled < offBelow) {
+bool enabledAfter(float value, bool enabled) {
+    if (value > 0.0f) {
         return true;
     }
-    if (enabled > onAbove) {
-        return false;
-    }
-    return bypassed;
+    return value <= 0.0f ? false : enabled; // neither: NaN
 }
 
 int presetSetting(const model::PluginDescription& plugin, int number, int parameter) {

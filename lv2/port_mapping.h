@@ -10,10 +10,9 @@ namespace kel::lv2 {
 // truncated toward zero and clamped to 0..span; NaN gives 0.
 int settingFromPort(float value, int span);
 
-// The enable switch (1 on, 0 off) with the hysteresis of the Effect parameter, whose values run
-// the other way (1.0 off): below 0.25 switches the effect off, above 0.75 on; in between (both
-// ends included) and NaN keep the state. Gives whether the effect is bypassed afterwards.
-bool bypassedAfter(float enabled, bool bypassed);
+// The host's enable switch: a value above 0 processes, 0 or below bypasses (hosts send 1 and 0),
+// NaN keeps the state. Gives whether the effect is on afterwards.
+bool enabledAfter(float value, bool enabled);
 
 // The value of parameter 1 to 3's port in built-in preset `number`: the setting the VST 2.x build
 // holds once the preset is loaded as a program, its stored value having gone to a parameter value

@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -29,6 +30,7 @@
 
 #include <gtest/gtest.h>
 
+#include "lv2/port_mapping.h"
 #include "lv2/ports.h"
 #include "tests/lv2/lv2_test_support.h"
 
@@ -414,6 +416,102 @@ TYPED_TEST(Lv2BundleTest, PresetsAppliedThroughLilvSoundLikeThePrograms) {
     lilv_nodes_free(presets);
 }
 
+// Every way a host may put the ports on buffers: the right input on the left one's buffer or its
+// own, each output on either input's buffer or its own, processing, switched off and switching
+// both ways. Each gives what separate buffers give, bit for bit; both outputs on one buffer (as
+// lv2bench connects them) give what the VST 2.x effect gives on those buffers, and the input of
+// channel 1 while off.
+TYPED_TEST(Lv2BundleTest, EveryBufferSharingGivesTheSameOutput) {
+    const LilvPlugin* plugin = this->plugin();
+    ASSERT_NE(plugin, nullptr);
+    enum Buffer { InL, InR, OutL, OutR, Count };
+    const char* names[] = {"in_l", "in_r", "out_l", "out_r"};
+    constexpr std::size_t kBlock = 600; // longer than the fade at 44.1 kHz
+    const Stereo signal = stereoSignal(8, 3 * kBlock);
+    struct Mode {
+        const char* name;
+        float enabled[3]; // per block
+    } modes[] = {{"processing", {1, 1, 1}}, {"off", {0, 0, 0}}, {"switching", {1, 0, 1}}};
+    // The buffers after each block's run: what each port's buffer holds.
+    const auto render = [&](const Mode& mode, const int place[Count]) {
+        Instance instance(plugin, 44100.0, this->features);
+        for (int parameter = kGainParameter; parameter < kNumParameters; ++parameter) {
+            instance.controls[parameter] =
+                static_cast<float>(presetSetting(TypeParam::description, 0, parameter));
+        }
+        std::vector<Stereo> results;
+        for (int block = 0; block < 3; ++block) {
+            std::vector<Signal> buffers(Count, Signal(kBlock, 0.5f));
+            for (int c = 0; c < 2; ++c) {
+                // A buffer an input shares with the other keeps channel 0's samples.
+                if (place[c] == c) {
+                    std::copy(signal[c].begin() + block * kBlock,
+                              signal[c].begin() + (block + 1) * kBlock, buffers[c].begin());
+                }
+            }
+            instance.controls[kEffectPort] = mode.enabled[block];
+            instance.connect(buffers[place[InL]].data(), buffers[place[InR]].data(),
+                             buffers[place[OutL]].data(), buffers[place[OutR]].data());
+            instance.run(kBlock);
+            results.push_back({buffers[place[OutL]], buffers[place[OutR]]});
+        }
+        return results;
+    };
+    int cases = 0;
+    for (int inR : {InR, InL}) {
+        for (int outL : {OutL, InL, InR}) {
+            for (int outR : {OutR, InL, InR, OutL}) {
+                if ((outL == InR || outR == InR) && inR == InL) {
+                    continue; // no buffer of in_r's own to share
+                }
+                const int place[Count] = {InL, inR, outL, outR};
+                const int apart[Count] = {InL, inR == InL ? InL : InR, OutL, OutR};
+                for (const Mode& mode : modes) {
+                    const std::vector<Stereo> got = render(mode, place);
+                    const std::vector<Stereo> expected = render(mode, apart);
+                    const std::string what = std::string(mode.name) + ", out_l on " + names[outL] +
+                                             ", out_r on " + names[outR] + ", in_r on " +
+                                             names[inR];
+                    for (int block = 0; block < 3; ++block) {
+                        if (outL != outR) {
+                            EXPECT_EQ(firstDifference(got[block][0], expected[block][0]), -1)
+                                << what << ", block " << block << ", left";
+                            EXPECT_EQ(firstDifference(got[block][1], expected[block][1]), -1)
+                                << what << ", block " << block << ", right";
+                        } else if (mode.enabled[block] == 0.0f && mode.enabled[0] == 0.0f) {
+                            EXPECT_EQ(firstDifference(got[block][0], expected[block][1]), -1)
+                                << what << ", block " << block;
+                        }
+                    }
+                    ++cases;
+                }
+                if (outL == outR) {
+                    // Processing: the VST 2.x effect on the same buffers.
+                    Vst<TypeParam> vst(44100.0f);
+                    const std::vector<Stereo> got = render(modes[0], place);
+                    for (int block = 0; block < 3; ++block) {
+                        std::vector<Signal> buffers(Count, Signal(kBlock, 0.5f));
+                        for (int c = 0; c < 2; ++c) {
+                            if (place[c] == c) {
+                                std::copy(signal[c].begin() + block * kBlock,
+                                          signal[c].begin() + (block + 1) * kBlock,
+                                          buffers[c].begin());
+                            }
+                        }
+                        float* inputs[2] = {buffers[InL].data(), buffers[inR].data()};
+                        float* outputs[2] = {buffers[outL].data(), buffers[outR].data()};
+                        vst.processReplacing(inputs, outputs, kBlock);
+                        EXPECT_EQ(firstDifference(got[block][0], buffers[outL]), -1)
+                            << "processing, both outputs on " << names[outL] << ", in_r on "
+                            << names[inR] << ", block " << block;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_EQ(cases, 3 * (12 + 6));
+}
+
 TYPED_TEST(Lv2BundleTest, RatesTheChainsCannotRunAreRefused) {
     const LilvPlugin* plugin = this->plugin();
     ASSERT_NE(plugin, nullptr);
@@ -497,6 +595,29 @@ int runUnderSeccomp(const std::function<void()>& work) {
     int status = 0;
     waitpid(child, &status, 0);
     return status;
+}
+
+// Nothing in the module initialises itself on first use, which on the audio thread would make
+// the first run slower and could wait on another thread's guard: there is no guarded static in
+// it at all (the guard functions would come with one).
+TYPED_TEST(Lv2BundleTest, RunReachesNoFirstTimeInitialisation) {
+    const LilvPlugin* plugin = this->plugin();
+    ASSERT_NE(plugin, nullptr);
+    char* module =
+        lilv_file_uri_parse(lilv_node_as_uri(lilv_plugin_get_library_uri(plugin)), nullptr);
+    ASSERT_NE(module, nullptr);
+    const std::string command = std::string("nm '") + module + "'";
+    lilv_free(module);
+    FILE* symbols = popen(command.c_str(), "r");
+    ASSERT_NE(symbols, nullptr);
+    std::string listing;
+    char line[512];
+    while (std::fgets(line, sizeof line, symbols)) {
+        listing += line;
+    }
+    ASSERT_EQ(pclose(symbols), 0) << command;
+    EXPECT_NE(listing.find(" T lv2_descriptor"), std::string::npos) << listing;
+    EXPECT_EQ(listing.find("__cxa_guard_acquire"), std::string::npos) << listing;
 }
 
 TYPED_TEST(Lv2BundleTest, RunMakesNoSystemCall) {

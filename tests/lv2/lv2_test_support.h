@@ -35,6 +35,35 @@ inline Stereo stereoSignal(std::uint64_t seed, std::size_t frames) {
     return {test_support::mixedSignal(rng, frames), test_support::mixedSignal(rng, frames)};
 }
 
+// A sustained guitar note: an open A (110 Hz) with its first eight harmonics, struck at 0 and
+// decaying slowly, a little different on the right, as a held chord rings in a session.
+inline Stereo sustainedNote(double rate, double seconds, double amplitude = 0.4) {
+    const std::size_t frames = static_cast<std::size_t>(rate * seconds);
+    Stereo note{Signal(frames), Signal(frames)};
+    for (int c = 0; c < 2; ++c) {
+        const double f = c == 0 ? 110.0 : 164.81;
+        for (std::size_t i = 0; i < frames; ++i) {
+            const double t = static_cast<double>(i) / rate;
+            double v = 0.0;
+            for (int k = 1; k <= 8; ++k) {
+                v += std::sin(2.0 * test_support::kPi * k * f * t + 0.7 * k) *
+                     std::exp(-t * (0.3 + 0.25 * k)) / k;
+            }
+            note[c][i] = static_cast<float>(amplitude * (1.0 - std::exp(-t * 400.0)) * v);
+        }
+    }
+    return note;
+}
+
+// The largest step between two neighbouring samples of x[from, to).
+inline double largestStep(const Signal& x, std::size_t from, std::size_t to) {
+    double largest = 0.0;
+    for (std::size_t i = std::max<std::size_t>(from, 1); i < to && i < x.size(); ++i) {
+        largest = std::max(largest, std::fabs(static_cast<double>(x[i]) - x[i - 1]));
+    }
+    return largest;
+}
+
 template <class Model>
 class Vst : public kel::shell::KelDSP<Model> {
 public:

@@ -1,5 +1,5 @@
-// What the LV2 ports' values mean: the settings they give, the enable switch's hysteresis, and the
-// preset values, each against the VST 2.x effect object where it has a counterpart.
+// What the LV2 ports' values mean: the settings they give, the enable switch, and the preset
+// values, each against the VST 2.x effect object where it has a counterpart.
 #include "lv2/port_mapping.h"
 
 #include <cmath>
@@ -39,32 +39,20 @@ TEST(PortMapping, KnobPortsCarryTheSettingTruncatedAndClamped) {
     }
 }
 
-TEST(PortMapping, EnableSwitchFollowsTheEffectParametersHysteresis) {
-    // From each state, each value: whether the effect is bypassed afterwards.
+TEST(PortMapping, EnableSwitchIsOnAboveZero) {
+    // From each state, each value: whether the effect is on afterwards.
     struct Case {
-        float enabled;
+        float value;
         bool fromOn, fromOff;
     } cases[] = {
-        {1.0f, false, false},       {0.0f, true, true},       {0.5f, false, true},
-        {0.25f, false, true},       {0.2499999f, true, true}, {0.75f, false, true},
-        {0.7500001f, false, false}, {kNaN, false, true},      {kInf, false, false},
-        {-kInf, true, true},        {2.0f, false, false},     {-1.0f, true, true},
+        {1.0f, true, true},   {0.0f, false, false}, {-0.0f, false, false},   {0.2f, true, true},
+        {0.5f, true, true},   {1e-45f, true, true}, {-1e-45f, false, false}, {-1.0f, false, false},
+        {2.0f, true, true},   {kInf, true, true},   {-kInf, false, false},   {kNaN, true, false},
+        {-kNaN, true, false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(bypassedAfter(c.enabled, false), c.fromOn) << c.enabled << " from on";
-        EXPECT_EQ(bypassedAfter(c.enabled, true), c.fromOff) << c.enabled << " from off";
-    }
-}
-
-// The VST 2.x Effect parameter runs the other way (1.0 off): enable value e acts as 1 - e.
-TEST(PortMapping, EnableSwitchActsAsTheEffectParameterMirrored) {
-    resetTestHost();
-    kel::shell::KelDSP<kel::clean::CleanModel> effect(hostCallback);
-    bool bypassed = false;
-    for (float enabled : {0.5f, 0.0f, 0.6f, 0.3f, 1.0f, 0.26f, 0.1f, 0.74f, 0.9f, 0.5f}) {
-        effect.setParameter(kEffectParameter, 1.0f - enabled);
-        bypassed = bypassedAfter(enabled, bypassed);
-        EXPECT_EQ(bypassed, effect.getParameter(kel::shell::kBypassReadBack) == 1.0f) << enabled;
+        EXPECT_EQ(enabledAfter(c.value, true), c.fromOn) << c.value << " from on";
+        EXPECT_EQ(enabledAfter(c.value, false), c.fromOff) << c.value << " from off";
     }
 }
 
