@@ -21,9 +21,10 @@ struct Lv2Plugin {
 inline constexpr const char* kProjectUri = "https://sonadrix.com/lv2/orvalle-vol2";
 
 // LV2's version of the plug-ins' interface: an even minor version marks a release, and it rises
-// when the ports change in a way old sessions can still load.
+// when the ports change in a way old sessions can still load; an even micro version rises when
+// what a host shows or hears changes with the same ports.
 inline constexpr int kMinorVersion = 2;
-inline constexpr int kMicroVersion = 0;
+inline constexpr int kMicroVersion = 2;
 
 inline constexpr Lv2Plugin kCleanPlugin{
     clean::CleanModel::description,

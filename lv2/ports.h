@@ -25,14 +25,15 @@ struct AudioPort {
     const char* symbol;
     const char* name;
     bool input;
+    bool left; // else the right channel
 };
 
 // The audio ports from kInputLeftPort on, in port order.
 inline constexpr AudioPort kAudioPorts[kPortCount - kInputLeftPort] = {
-    {"in_l", "In L", true},
-    {"in_r", "In R", true},
-    {"out_l", "Out L", false},
-    {"out_r", "Out R", false},
+    {"in_l", "In L", true, true},
+    {"in_r", "In R", true, false},
+    {"out_l", "Out L", false, true},
+    {"out_r", "Out R", false, false},
 };
 
 } // namespace kel::lv2

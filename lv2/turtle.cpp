@@ -14,6 +14,7 @@ constexpr const char* kPrefixes[][2] = {
     {"doap", "http://usefulinc.com/ns/doap#"},
     {"foaf", "http://xmlns.com/foaf/0.1/"},
     {"lv2", "http://lv2plug.in/ns/lv2core#"},
+    {"pg", "http://lv2plug.in/ns/ext/port-groups#"},
     {"pset", "http://lv2plug.in/ns/ext/presets#"},
     {"rdfs", "http://www.w3.org/2000/01/rdf-schema#"},
     {"units", "http://lv2plug.in/ns/extensions/units#"},
@@ -52,6 +53,11 @@ const char* parameterName(const Lv2Plugin& plugin, int parameter) {
     return name ? name : plugin.description.toneParameterName;
 }
 
+const char* parameterComment(const Lv2Plugin& plugin, int parameter) {
+    const char* comment = model::kParameterTable[parameter].comment;
+    return comment ? comment : plugin.description.toneParameterComment;
+}
+
 // The LV2 unit of a parameter's unit as the editor shows it.
 const char* unitOf(const char* unit) {
     const std::string text = unit ? unit : "";
@@ -64,6 +70,7 @@ std::string controlPort(const Lv2Plugin& plugin, int parameter) {
     text += "        lv2:index " + std::to_string(parameter) + " ;\n";
     text += "        lv2:symbol " + quoted(plugin.controlSymbols[parameter]) + " ;\n";
     text += "        lv2:name " + quoted(parameterName(plugin, parameter)) + " ;\n";
+    text += "        rdfs:comment " + quoted(parameterComment(plugin, parameter)) + " ;\n";
     if (parameter == model::kEffectParameter) {
         // The host's enable switch; on, as every program of the VST 2.x build starts.
         text += "        lv2:designation lv2:enabled ;\n";
@@ -82,13 +89,32 @@ std::string controlPort(const Lv2Plugin& plugin, int parameter) {
     return text;
 }
 
-std::string audioPort(std::uint32_t index) {
+// The stereo pairs as port groups: the input and the output, each with its left and right.
+std::string groupUri(const Lv2Plugin& plugin, bool input) {
+    return std::string(plugin.uri) + (input ? "#in" : "#out");
+}
+
+std::string portGroups(const Lv2Plugin& plugin) {
+    std::string text;
+    for (bool input : {true, false}) {
+        text += "\n" + iri(groupUri(plugin, input)) + "\n";
+        text += input ? "    a pg:InputGroup , pg:StereoGroup ;\n"
+                      : "    a pg:OutputGroup , pg:StereoGroup ;\n";
+        text += input ? "    lv2:symbol \"in\" ;\n    rdfs:label \"Input\" .\n"
+                      : "    lv2:symbol \"out\" ;\n    rdfs:label \"Output\" .\n";
+    }
+    return text;
+}
+
+std::string audioPort(const Lv2Plugin& plugin, std::uint32_t index) {
     const AudioPort& port = kAudioPorts[index - kInputLeftPort];
     std::string text = "        a lv2:AudioPort , ";
     text += port.input ? "lv2:InputPort ;\n" : "lv2:OutputPort ;\n";
     text += "        lv2:index " + std::to_string(index) + " ;\n";
     text += "        lv2:symbol " + quoted(port.symbol) + " ;\n";
-    text += "        lv2:name " + quoted(port.name) + "\n";
+    text += "        lv2:name " + quoted(port.name) + " ;\n";
+    text += "        pg:group " + iri(groupUri(plugin, port.input)) + " ;\n";
+    text += std::string("        lv2:designation ") + (port.left ? "pg:left" : "pg:right") + "\n";
     return text;
 }
 
@@ -108,24 +134,31 @@ std::string manifestTurtle(const Lv2Plugin& plugin, const std::string& binaryFil
 }
 
 std::string pluginTurtle(const Lv2Plugin& plugin) {
-    std::string text = prefixes({"doap", "foaf", "lv2", "rdfs", "units"});
+    std::string text = prefixes({"doap", "foaf", "lv2", "pg", "rdfs", "units"});
     text += iri(kProjectUri) + "\n    a doap:Project ;\n";
     text += "    doap:name " + quoted(model::kProductName) + " ;\n";
+    text += "    doap:license " + iri(kLicenseFile) + " ;\n";
+    text += "    doap:maintainer [\n        foaf:name " + quoted(model::kVendorName) + " ;\n";
+    text += "        foaf:homepage " + iri(model::kVendorHomepage) + " ;\n";
     text +=
-        "    doap:maintainer [\n        foaf:name " + quoted(model::kVendorName) + "\n    ] .\n\n";
+        "        foaf:mbox " + iri(std::string("mailto:") + model::kVendorEmail) + "\n    ] .\n\n";
     text += iri(plugin.uri) + "\n    a lv2:Plugin , lv2:SimulatorPlugin ;\n";
     text += "    doap:name " + quoted(plugin.description.effectName) + " ;\n";
+    text += "    rdfs:comment " + quoted(plugin.description.summary) + " ;\n";
+    text += "    doap:license " + iri(kLicenseFile) + " ;\n";
     text += "    lv2:project " + iri(kProjectUri) + " ;\n";
     text += "    lv2:minorVersion " + std::to_string(kMinorVersion) + " ;\n";
     text += "    lv2:microVersion " + std::to_string(kMicroVersion) + " ;\n";
     text += "    lv2:optionalFeature lv2:hardRTCapable ;\n";
+    text += "    pg:mainInput " + iri(groupUri(plugin, true)) + " ;\n";
+    text += "    pg:mainOutput " + iri(groupUri(plugin, false)) + " ;\n";
     text += "    lv2:port [\n";
     for (std::uint32_t port = 0; port < kPortCount; ++port) {
-        text +=
-            port < kInputLeftPort ? controlPort(plugin, static_cast<int>(port)) : audioPort(port);
+        text += port < kInputLeftPort ? controlPort(plugin, static_cast<int>(port))
+                                      : audioPort(plugin, port);
         text += port + 1 < kPortCount ? "    ] , [\n" : "    ] .\n";
     }
-    return text;
+    return text + portGroups(plugin);
 }
 
 std::string presetsTurtle(const Lv2Plugin& plugin) {

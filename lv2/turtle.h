@@ -11,12 +11,15 @@ namespace kel::lv2 {
 
 inline constexpr const char* kPluginFile = "plugin.ttl";
 inline constexpr const char* kPresetsFile = "presets.ttl";
+// The licence, which every bundle carries beside its Turtle files and names as the plug-in's.
+inline constexpr const char* kLicenseFile = "LICENSE.txt";
 
 // manifest.ttl: the plug-in with its module `binaryFile` (a file name in the bundle) and the
 // presets, each with the file that describes it.
 std::string manifestTurtle(const Lv2Plugin& plugin, const std::string& binaryFile);
 
-// plugin.ttl: names, the project, capabilities and every port with its range, default and unit.
+// plugin.ttl: names, descriptions, the licence, the project and its maintainer, capabilities, and
+// every port with its range, default, unit and description; the stereo ports in port groups.
 std::string pluginTurtle(const Lv2Plugin& plugin);
 
 // presets.ttl: the built-in presets with their names and the values of the three knob ports.

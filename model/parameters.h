@@ -11,19 +11,20 @@ enum ParameterIndex : int {
     kNumParameters = 4,
 };
 
-// One row per parameter. The tone parameter's name differs per plug-in and comes from the
-// plug-in's description; its unit and range do not.
+// One row per parameter. The tone parameter's name and comment differ per plug-in and come from
+// the plug-in's description; its unit and range do not.
 struct ParameterInfo {
-    const char* name; // nullptr for the tone parameter
-    const char* unit; // "%" or "dB"; nullptr for the switch, which has none
-    int span;         // integer setting 0..span; 0 for the switch
+    const char* name;    // nullptr for the tone parameter
+    const char* unit;    // "%" or "dB"; nullptr for the switch, which has none
+    int span;            // integer setting 0..span; 0 for the switch
+    const char* comment; // what the control does, as a tooltip says it; nullptr for the tone
 };
 
 inline constexpr ParameterInfo kParameterTable[kNumParameters] = {
-    {"Effect", nullptr, 0},
-    {"Gain", "%", 100},
-    {nullptr, "dB", 15},
-    {"Output", "%", 100},
+    {"Effect", nullptr, 0, "Switches the effect on; off passes the input through unchanged."},
+    {"Gain", "%", 100, "How hard the preamp stages are driven."},
+    {nullptr, "dB", 15, nullptr},
+    {"Output", "%", 100, "Output level, from -40 dB to +20 dB."},
 };
 
 // Bypass hysteresis of the Effect switch: above kBypassOnAbove switches off, below kBypassOffBelow

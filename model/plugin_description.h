@@ -9,6 +9,8 @@ namespace kel::model {
 
 inline constexpr const char* kVendorName = "Sonadrix";
 inline constexpr const char* kProductName = "Orvalle Vol.2";
+inline constexpr const char* kVendorHomepage = "https://sonadrix.com/";
+inline constexpr const char* kVendorEmail = "support@sonadrix.com";
 inline constexpr std::int32_t kVendorVersion = 1;
 
 // A preset carries one integer per parameter 1 to 3: Gain 0..100, tone 0..15, Output 0..100.
@@ -29,6 +31,8 @@ struct PluginDescription {
                           // apart
     const char* welcomeText;
     const char* aboutText;
+    const char* summary;              // one sentence on what the plug-in is
+    const char* toneParameterComment; // what parameter 2 does, as a tooltip says it
 };
 
 } // namespace kel::model

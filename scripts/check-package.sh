@@ -55,8 +55,10 @@ done
 lv2name=$name-lv2
 bundles=(sonadrix-hn6-clean-preamp.lv2/hn6-clean-preamp.so sonadrix-hn6-clean-preamp.lv2/manifest.ttl
     sonadrix-hn6-clean-preamp.lv2/plugin.ttl sonadrix-hn6-clean-preamp.lv2/presets.ttl
+    sonadrix-hn6-clean-preamp.lv2/LICENSE.txt
     sonadrix-kr6-crunch-preamp.lv2/kr6-crunch-preamp.so sonadrix-kr6-crunch-preamp.lv2/manifest.ttl
-    sonadrix-kr6-crunch-preamp.lv2/plugin.ttl sonadrix-kr6-crunch-preamp.lv2/presets.ttl)
+    sonadrix-kr6-crunch-preamp.lv2/plugin.ttl sonadrix-kr6-crunch-preamp.lv2/presets.ttl
+    sonadrix-kr6-crunch-preamp.lv2/LICENSE.txt)
 lv2files=("${common[@]}" "${bundles[@]}")
 diff <(printf "$lv2name/%s\n" "${lv2files[@]}" | LC_ALL=C sort) \
     <(tar -tzf "$tar" | grep -v '/$' | LC_ALL=C sort) || fail "unexpected file list in the tar.gz"

@@ -118,7 +118,7 @@ bundles=(sonadrix-hn6-clean-preamp.lv2:hn6-clean-preamp.so
 mkdir -p "$lv2top"
 for entry in "${bundles[@]}"; do
     bundle=${entry%%:*} module=${entry##*:}
-    for file in "$module" manifest.ttl plugin.ttl presets.ttl; do
+    for file in "$module" manifest.ttl plugin.ttl presets.ttl LICENSE.txt; do
         if [ ! -f "$fromlv2/$bundle/$file" ]; then
             echo "package.sh: $fromlv2/$bundle/$file is missing" >&2
             exit 1

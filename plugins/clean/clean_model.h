@@ -35,6 +35,9 @@ struct CleanModel {
         " Welcome to Sonadrix - HN6!",
         "                                      VST Plug-In HN6 - Clean Preamp \n\n"
         "Orvalle Vol.2 by Sonadrix, version 1.0",
+        "A clean two-stage guitar preamp with a bright shelf, from sparkling clean to the edge "
+        "of break-up.",
+        "Treble lift of the bright shelf above 2 kHz, in dB.",
     };
 };
 

@@ -41,6 +41,9 @@ struct CrunchModel {
         " Welcome to Sonadrix - KR6!",
         "                                      VST Plug-In KR6 - Crunch Preamp \n\n"
         "Orvalle Vol.2 by Sonadrix, version 1.0",
+        "A crunch guitar preamp with three waveshaping stages and a broad mid boost in front of "
+        "the drive.",
+        "Boost of the midrange around 2 kHz in front of the drive stage, in dB.",
     };
 };
 

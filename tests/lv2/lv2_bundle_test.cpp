@@ -23,6 +23,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <map>
 #include <string>
@@ -366,6 +368,78 @@ TYPED_TEST(Lv2BundleTest, PortsCarryRangesDefaultsAndUnits) {
     ASSERT_NE(author, nullptr);
     EXPECT_STREQ(lilv_node_as_string(author), "Sonadrix");
     lilv_node_free(author);
+}
+
+// What hosts show beside the controls: the descriptions of the plug-in and of every control, the
+// licence file in the bundle, the maintainer, and the stereo pairs as port groups.
+TYPED_TEST(Lv2BundleTest, DescriptionsLicenceAndPortGroupsAreThere) {
+    const LilvPlugin* plugin = this->plugin();
+    ASSERT_NE(plugin, nullptr);
+    World& w = this->world;
+    const std::string uri = pluginOf<TypeParam>().uri;
+    const auto only = [](LilvNodes* nodes) {
+        std::string text = lilv_nodes_size(nodes) == 1
+                               ? lilv_node_as_string(lilv_nodes_get_first(nodes))
+                               : "(" + std::to_string(lilv_nodes_size(nodes)) + " values)";
+        lilv_nodes_free(nodes);
+        return text;
+    };
+    EXPECT_EQ(only(lilv_plugin_get_value(plugin, w.node(LILV_NS_RDFS "comment"))),
+              TypeParam::description.summary);
+    const std::string license = only(lilv_plugin_get_value(plugin, w.node(LILV_NS_DOAP "license")));
+    const std::string bundle = lilv_node_as_uri(lilv_plugin_get_bundle_uri(plugin));
+    EXPECT_EQ(license, bundle + "LICENSE.txt");
+    char* path = lilv_file_uri_parse(license.c_str(), nullptr);
+    std::ifstream installed(path ? path : "", std::ios::binary),
+        source(KEL_LICENSE_FILE, std::ios::binary);
+    lilv_free(path);
+    const std::string installedText{std::istreambuf_iterator<char>(installed), {}};
+    const std::string sourceText{std::istreambuf_iterator<char>(source), {}};
+    EXPECT_FALSE(sourceText.empty());
+    EXPECT_EQ(installedText, sourceText);
+    LilvNode* project = lilv_plugin_get_project(plugin);
+    ASSERT_NE(project, nullptr);
+    LilvNode* projectLicense =
+        lilv_world_get(w.get(), project, w.node(LILV_NS_DOAP "license"), nullptr);
+    ASSERT_NE(projectLicense, nullptr);
+    EXPECT_EQ(std::string(lilv_node_as_uri(projectLicense)), license);
+    lilv_node_free(projectLicense);
+    lilv_node_free(project);
+    LilvNode* email = lilv_plugin_get_author_email(plugin);
+    LilvNode* homepage = lilv_plugin_get_author_homepage(plugin);
+    ASSERT_TRUE(email && homepage);
+    EXPECT_STREQ(lilv_node_as_uri(email), "mailto:support@sonadrix.com");
+    EXPECT_STREQ(lilv_node_as_uri(homepage), "https://sonadrix.com/");
+    lilv_node_free(email), lilv_node_free(homepage);
+    EXPECT_EQ(only(lilv_world_find_nodes(w.get(), lilv_plugin_get_uri(plugin),
+                                         w.node(LV2_CORE__microVersion), nullptr)),
+              "2");
+
+    for (std::uint32_t index = 0; index < kInputLeftPort; ++index) {
+        const LilvPort* port = lilv_plugin_get_port_by_index(plugin, index);
+        const std::string comment =
+            only(lilv_port_get_value(plugin, port, w.node(LILV_NS_RDFS "comment")));
+        EXPECT_GT(comment.size(), 10u) << index;
+        EXPECT_EQ(comment.back(), '.') << index;
+    }
+    const std::string pg = "http://lv2plug.in/ns/ext/port-groups#";
+    EXPECT_EQ(only(lilv_plugin_get_value(plugin, w.node(pg + "mainInput"))), uri + "#in");
+    EXPECT_EQ(only(lilv_plugin_get_value(plugin, w.node(pg + "mainOutput"))), uri + "#out");
+    for (std::uint32_t index = kInputLeftPort; index < kPortCount; ++index) {
+        const AudioPort& audio = kAudioPorts[index - kInputLeftPort];
+        const LilvPort* port = lilv_plugin_get_port_by_index(plugin, index);
+        const std::string group = only(lilv_port_get_value(plugin, port, w.node(pg + "group")));
+        EXPECT_EQ(group, uri + (audio.input ? "#in" : "#out")) << audio.symbol;
+        EXPECT_EQ(only(lilv_port_get_value(plugin, port, w.node(LV2_CORE__designation))),
+                  pg + (audio.left ? "left" : "right"))
+            << audio.symbol;
+        for (const std::string& type :
+             {pg + "StereoGroup", pg + (audio.input ? "InputGroup" : "OutputGroup")}) {
+            EXPECT_TRUE(
+                lilv_world_ask(w.get(), w.node(group), w.node(LILV_NS_RDF "type"), w.node(type)))
+                << group << " is a " << type;
+        }
+    }
 }
 
 // Each built-in preset, found by its name, loaded and restored through lilv as hosts do, renders

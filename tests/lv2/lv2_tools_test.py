@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """The built bundles as the LV2 format's own tools see them: lv2ls finds both through LV2_PATH,
 lv2_validate (sord_validate against the installed LV2 specifications) reports no error and no
-warning, and lv2info shows every port with its range and default, the units, and the five presets
-by name.
+warning, and lv2info shows every port with its range and default, the units, the five presets by
+name, the licence, the descriptions and the port groups.
 
 Usage: lv2_tools_test.py BUNDLES_FOLDER
 """
@@ -130,6 +130,23 @@ def main():
         for symbol, *_, unit in controls:
             expect(symbol in units and units[symbol] == unit,
                    "%s port %s has the unit %s: %s" % (uri, symbol, unit, units.get(symbol)))
+
+        # What hosts show in about boxes and tooltips: the licence in the bundle, a description of
+        # the plug-in and of each control, the stereo pairs in port groups, the raised version.
+        license_uri = "file://" + os.path.join(folder, "LICENSE.txt")
+        expect("doap:license <%s>" % license_uri in text and os.path.isfile(folder + "/LICENSE.txt"),
+               "%s names its bundle's licence %s" % (uri, license_uri))
+        comments = [block for block in re.findall(r"\[(.*?)\]", text, re.S)
+                    if "ControlPort" in block and "rdfs:comment" in block]
+        expect(len(comments) == 4, "%s describes its 4 controls: %d" % (uri, len(comments)))
+        expect(re.search(r'\n\trdfs:comment "[^"]{20,}\." ;', text) is not None,
+               "%s has a one-sentence description" % uri)
+        groups = re.findall(r"port-groups#group> <([^>]+)> ;\s*lv2:designation "
+                            r"<http://lv2plug.in/ns/ext/port-groups#(left|right)>", text)
+        expect(groups == [(uri + "#in", "left"), (uri + "#in", "right"), (uri + "#out", "left"),
+                          (uri + "#out", "right")],
+               "%s puts its audio ports in stereo groups: %s" % (uri, groups))
+        expect("lv2:microVersion 2 ;" in text, "%s has micro version 2" % uri)
 
     print("%d passed, %d failed" % (checks - len(failures), len(failures)))
     return 1 if failures else 0
