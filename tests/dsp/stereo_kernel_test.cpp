@@ -76,37 +76,25 @@ TEST(StereoKernel, TheFastestOneRunsHere) {
 }
 
 // Which blocks the kernels take as they are: every sample at most 1e30 in magnitude, wherever in
-// the block (the four-sample steps and the tail) and in either channel the exception sits.
+// the block (the vector steps and the tail) and in either channel the exception sits.
 TEST(StereoKernel, OrdinaryInputsAreFiniteAndBelowTheLimit) {
-    const float limit = kel::dsp::kOrdinaryInputLimit;
-    struct Case {
+    const float limit = kel::dsp::kOrdinaryInputLimit, above = std::nextafter(limit, 2 * limit);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const struct {
         float value;
         bool ordinary;
-    } cases[] = {
-        {0.0f, true},
-        {-0.0f, true},
-        {1e-45f, true},
-        {-3.0f, true},
-        {limit, true},
-        {-limit, true},
-        {std::nextafter(limit, 2 * limit), false},
-        {-std::nextafter(limit, 2 * limit), false},
-        {3.4028235e38f, false},
-        {std::numeric_limits<float>::infinity(), false},
-        {-std::numeric_limits<float>::infinity(), false},
-        {std::numeric_limits<float>::quiet_NaN(), false},
-        {-std::numeric_limits<float>::quiet_NaN(), false},
-    };
-    for (const Case& c : cases) {
-        for (int n : {1, 3, 4, 7, 8, 13}) {
-            for (int at = 0; at < n; ++at) {
-                for (int channel = 0; channel < 2; ++channel) {
-                    std::vector<float> x[2] = {std::vector<float>(n, 0.5f),
-                                               std::vector<float>(n, -0.25f)};
-                    x[channel][at] = c.value;
-                    EXPECT_EQ(kel::dsp::inputsOrdinary(x[0].data(), x[1].data(), n), c.ordinary)
-                        << c.value << " at " << at << " of " << n << ", channel " << channel;
-                }
+    } cases[] = {{-0.0f, true},  {1e-45f, true},  {limit, true},    {-limit, true},
+                 {above, false}, {-above, false}, {3.4e38f, false}, {inf, false},
+                 {-inf, false},  {nan, false},    {-nan, false}};
+    for (const auto& c : cases) {
+        for (int n : {1, 7, 8, 13, 16}) {
+            for (int at = 0; at < 2 * n; ++at) {
+                std::vector<float> x[2] = {std::vector<float>(n, 0.5f),
+                                           std::vector<float>(n, -2.0f)};
+                x[at % 2][at / 2] = c.value;
+                EXPECT_EQ(kel::dsp::inputsOrdinary(x[0].data(), x[1].data(), n), c.ordinary)
+                    << c.value << " at " << at / 2 << " of " << n << ", channel " << at % 2;
             }
         }
     }

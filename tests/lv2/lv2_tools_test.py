@@ -11,6 +11,8 @@ import re
 import subprocess
 import sys
 
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
 URI = "https://sonadrix.com/lv2/orvalle-vol2/"
 PC = "http://lv2plug.in/ns/extensions/units#pc"
 DB = "http://lv2plug.in/ns/extensions/units#db"
@@ -131,14 +133,20 @@ def main():
             expect(symbol in units and units[symbol] == unit,
                    "%s port %s has the unit %s: %s" % (uri, symbol, unit, units.get(symbol)))
 
-        # What hosts show in about boxes and tooltips: the licence in the bundle, a description of
-        # the plug-in and of each control, the stereo pairs in port groups, the raised version.
+        # What hosts show in about boxes and tooltips: the maintainer, the licence in the bundle
+        # (the project's too), a description of the plug-in and of each control, the stereo pairs
+        # in port groups, the raised version.
+        expect("\tAuthor Email:      mailto:support@sonadrix.com\n" in info and
+               "\tAuthor Homepage:   https://sonadrix.com/\n" in info,
+               "%s names the maintainer's e-mail and homepage" % uri)
         license_uri = "file://" + os.path.join(folder, "LICENSE.txt")
-        expect("doap:license <%s>" % license_uri in text and os.path.isfile(folder + "/LICENSE.txt"),
-               "%s names its bundle's licence %s" % (uri, license_uri))
-        comments = [block for block in re.findall(r"\[(.*?)\]", text, re.S)
-                    if "ControlPort" in block and "rdfs:comment" in block]
-        expect(len(comments) == 4, "%s describes its 4 controls: %d" % (uri, len(comments)))
+        with open(os.path.join(ROOT, "LICENSE.txt"), "rb") as a, \
+                open(os.path.join(folder, "LICENSE.txt"), "rb") as b:
+            expect(a.read() == b.read(), "%s carries the project's licence" % bundle)
+        expect("doap:license <%s>" % license_uri in text, "%s names its licence" % uri)
+        controls_described = [block for block in re.findall(r"\[(.*?)\]", text, re.S)
+                              if "ControlPort" in block and "rdfs:comment" in block]
+        expect(len(controls_described) == 4, "%s describes its 4 controls" % uri)
         expect(re.search(r'\n\trdfs:comment "[^"]{20,}\." ;', text) is not None,
                "%s has a one-sentence description" % uri)
         groups = re.findall(r"port-groups#group> <([^>]+)> ;\s*lv2:designation "
@@ -147,6 +155,16 @@ def main():
                           (uri + "#out", "right")],
                "%s puts its audio ports in stereo groups: %s" % (uri, groups))
         expect("lv2:microVersion 2 ;" in text, "%s has micro version 2" % uri)
+        ttl = os.path.join(folder, "plugin.ttl")
+        _, triples = output_of(["sordi", ttl, "file://" + ttl], env)
+        pg = "http://lv2plug.in/ns/ext/port-groups#"
+        rdf_type = "<http://www.w3.org/1999/02/22-rdf-syntax-ns#type>"
+        for group, kind in (("#in", "InputGroup"), ("#out", "OutputGroup")):
+            for cls in (kind, "StereoGroup"):
+                expect("<%s%s> %s <%s%s> ." % (uri, group, rdf_type, pg, cls) in triples,
+                       "%s%s is a %s" % (uri, group, cls))
+        expect("<%s> <http://usefulinc.com/ns/doap#license> <%s> ." % (URI[:-1], license_uri)
+               in triples, "the project names the licence")
 
     print("%d passed, %d failed" % (checks - len(failures), len(failures)))
     return 1 if failures else 0
