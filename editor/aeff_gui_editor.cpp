@@ -23,7 +23,7 @@ VSTGUI::KeyCode widgetKey(const VstKeyCode& key) {
 } // namespace
 
 AEffGUIEditor::AEffGUIEditor(AudioEffectX* owner)
-    : AEffEditor(owner), effectX(owner), lastTicks(GetTickCount()) {
+    : AEffEditor(owner), vstLink(owner), effectLink(&vstLink), lastTicks(GetTickCount()) {
     // A host thread that chose another apartment model refuses (RPC_E_CHANGED_MODE); then
     // there is nothing to give back.
     oleInitialized = SUCCEEDED(OleInitialize(nullptr));
@@ -100,16 +100,16 @@ void AEffGUIEditor::doIdleStuff() {
     }
     lastTicks = plan.ticks + kIdlePassInterval;
     inIdle = true;
-    effect->masterIdle();
+    effectLink->idleHost();
     inIdle = false;
 }
 
 void AEffGUIEditor::beginEdit(long tag) {
-    effectX->beginEdit(static_cast<VstInt32>(tag));
+    effectLink->beginEdit(static_cast<int>(tag));
 }
 
 void AEffGUIEditor::endEdit(long tag) {
-    effectX->endEdit(static_cast<VstInt32>(tag));
+    effectLink->endEdit(static_cast<int>(tag));
 }
 
 long AEffGUIEditor::getKnobMode() const {

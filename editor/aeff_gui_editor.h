@@ -5,16 +5,18 @@
 
 #include <cstdint>
 
+#include "model/effect_link.h"
 #include "shell/aeff_editor.h"
 #include "shell/audio_effect_x.h"
+#include "shell/vst_effect_link.h"
 #include "widgets/frame.h"
 
 namespace kel::editor {
 
 class AEffGUIEditor : public shell::AEffEditor, public VSTGUI::FrameEditor {
 public:
-    // Registers with the effect (which owns the editor from then on) and initialises OLE for the
-    // calling thread.
+    // Registers with the effect (which owns the editor from then on), reaches it through the
+    // effect object itself, and initialises OLE for the calling thread.
     explicit AEffGUIEditor(shell::AudioEffectX* owner);
     // Destroys a frame that is still open and gives OLE back when this editor initialised it.
     ~AEffGUIEditor() override;
@@ -40,6 +42,8 @@ public:
     long getKnobMode() const override;
 
     VSTGUI::CFrame* getFrame() const { return frame; }
+    // What the editor reads and sets of its effect.
+    model::EffectLink& link() { return *effectLink; }
 
 protected:
     // Forgets the frame with its views; the editor hears nothing more from its controls.
@@ -48,7 +52,8 @@ protected:
     VSTGUI::CFrame* frame = nullptr;
 
 private:
-    shell::AudioEffectX* effectX;
+    shell::VstEffectLink vstLink;
+    model::EffectLink* effectLink;
     std::uint32_t lastTicks; // ms tick of the next full doIdleStuff pass
     bool inIdle = false;
     bool oleInitialized = false;

@@ -53,7 +53,7 @@ KelPropPage::KelPropPage(AudioEffectX* owner, const PluginDescription& descripti
     : AEffGUIEditor(owner), plugin(description),
       presetBank(new (std::nothrow) KelPresetBank(description)) {
     if (presetBank) {
-        presetBank->setEffect(owner);
+        presetBank->setEffect(&link());
     }
 }
 
@@ -182,13 +182,13 @@ bool KelPropPage::open(void* parentWindow) {
 
     // Round knob bodies and the LED are keyed on white over the skin.
     widgets[kLedWidget]->setTransparency(true);
-    widgets[kLedWidget]->setValue(effect->getParameter(kEffectParameter));
+    widgets[kLedWidget]->setValue(link().parameter(kEffectParameter));
     const int* defaults = plugin.builtIns[0].values; // the "Default" preset
     for (int i = 0; i < kPresetValueCount; ++i) {
         CControl* knob = widgets[kGainKnobWidget + i];
         const int parameter = kGainParameter + i;
         knob->setTransparency(true);
-        knob->setValue(effect->getParameter(parameter));
+        knob->setValue(link().parameter(parameter));
         knob->setDefaultValue(toParameterValue(defaults[i], 0, kParameterTable[parameter].span));
     }
     statusDisplay->setFont(kNormalFontSmall);
@@ -304,7 +304,7 @@ void KelPropPage::applyParameter(VstInt32 index, float value) {
     if (!frame) {
         return;
     }
-    const float v = effect->getParameter(index);
+    const float v = link().parameter(index);
     switch (index) {
     case kEffectParameter:
         widgets[kLedWidget]->setValue(v);
@@ -349,8 +349,7 @@ void KelPropPage::update() {
     if (!frame || !presetBank) {
         return;
     }
-    char programName[kPresetNameBufferSize + 32] = {};
-    effect->getProgramName(programName);
+    const std::string programName = link().programName();
     for (int n = 1; n <= kSlotCount; ++n) {
         CControl* button = slotButton(n);
         if (button->getValue() < 1.0f) {
@@ -358,7 +357,7 @@ void KelPropPage::update() {
         }
         char name[kPresetNameBufferSize] = {};
         presetBank->getSlotName(n, name);
-        if (std::strcmp(name, programName) != 0) {
+        if (programName != name) {
             button->setValue(0.0f);
         }
     }
@@ -383,8 +382,7 @@ void KelPropPage::showStatus(int code, float x) {
         break;
     case kEffectParameter:
         std::snprintf(text, sizeof(text), "%s",
-                      effect->getParameter(kEffectParameter) == 1.0f ? " Effect Off"
-                                                                     : " Effect On");
+                      link().parameter(kEffectParameter) == 1.0f ? " Effect Off" : " Effect On");
         break;
     case kGainParameter:
     case kToneParameter:
@@ -407,9 +405,7 @@ void KelPropPage::showStatus(int code, float x) {
             std::snprintf(text, sizeof(text), " Host: %s", name);
         } else {
             // Without the bank's name: the program the host selected, by its own name.
-            char program[kPresetNameBufferSize + 32] = {};
-            effect->getProgramName(program);
-            std::snprintf(text, sizeof(text), " Host: %.64s", program);
+            std::snprintf(text, sizeof(text), " Host: %.64s", link().programName().c_str());
         }
         break;
     case kCompareTag:
@@ -453,15 +449,15 @@ void KelPropPage::valueChanged(CDrawContext* context, CControl* control) {
         redraw(control, context);
         if (value == 1.0f) {
             // The press switches; the release (0) does nothing.
-            const float on = effect->getParameter(kEffectParameter);
-            effect->setParameterAutomated(kEffectParameter, 1.0f - on);
+            const float on = link().parameter(kEffectParameter);
+            link().setParameterAutomated(kEffectParameter, 1.0f - on);
         }
         break;
     case kGainKnobTag:
     case kToneKnobTag:
     case kOutputKnobTag:
         redraw(control, context);
-        effect->setParameterAutomated(static_cast<VstInt32>(tag), value);
+        link().setParameterAutomated(static_cast<VstInt32>(tag), value);
         modified = true;
         break;
     case kCompareTag:

@@ -7,13 +7,13 @@
 #include "model/parameter_values.h"
 #include "model/parameters.h"
 #include "presets/preset_user_interface.h"
+#include "presets/registry_preset_store.h"
 #include "ui/help.h"
 #include "ui/menu_commands.h"
 
 namespace kel::presets {
 
 using namespace kel::model;
-using namespace kel::shell;
 using namespace kel::ui;
 
 namespace {
@@ -42,8 +42,11 @@ void copyName(char* target, const std::string& name) {
 } // namespace
 
 KelPresetBank::KelPresetBank(const PluginDescription& description)
-    : plugin(description), ui(&systemPresetUserInterface()) {
-    changeEvent.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    : KelPresetBank(description, makeUserPresetStore()) {}
+
+KelPresetBank::KelPresetBank(const PluginDescription& description,
+                             std::unique_ptr<UserPresetStore> userPresets)
+    : plugin(description), store(std::move(userPresets)), ui(&systemPresetUserInterface()) {
     refresh();
 }
 
@@ -57,8 +60,7 @@ void KelPresetBank::setUserInterface(PresetUserInterface* userInterface) {
 }
 
 bool KelPresetBank::needsRefresh() {
-    return refreshFlag ||
-           (changeEvent && WaitForSingleObject(changeEvent.get(), 0) == WAIT_OBJECT_0);
+    return refreshFlag || store->changed();
 }
 
 bool KelPresetBank::refreshIfNeeded() {
@@ -152,7 +154,7 @@ bool KelPresetBank::getSlotName(int slot, char* name) {
 
 bool KelPresetBank::getPresetName(int number, char* name) {
     refreshIfNeeded();
-    if (!presetKey || !name) {
+    if (!store->isOpen() || !name) {
         return false;
     }
     if (isBuiltInNumber(number)) {
@@ -184,8 +186,7 @@ PresetValues KelPresetBank::currentSettings() const {
     PresetValues values{};
     for (int i = 0; i < kPresetValueCount; ++i) {
         const int parameter = kGainParameter + i;
-        values[i] =
-            toPresetValue(effect->getParameter(parameter), 0, kParameterTable[parameter].span);
+        values[i] = toPresetValue(effect->parameter(parameter), 0, kParameterTable[parameter].span);
     }
     return values;
 }
@@ -213,7 +214,7 @@ bool KelPresetBank::recallSlot(int slot) {
     refreshIfNeeded();
     const QuickSlot& quick = slots[slot];
     if (isBuiltInNumber(quick.number)) {
-        effect->setProgram(quick.number);
+        effect->selectProgram(quick.number);
         const int* values = builtIn(quick.number).values;
         applyValues({values[0], values[1], values[2]}, true);
         return true;
@@ -239,7 +240,7 @@ bool KelPresetBank::storeSlot(int slot) {
         return true;
     }
     const QuickSlot& quick = slots[slot];
-    if (quick.number < builtInCount || !presetKey) {
+    if (quick.number < builtInCount || !store->isOpen()) {
         return false;
     }
     return writeStoredPreset(quick.name, scratch);
@@ -336,12 +337,8 @@ int KelPresetBank::trackOptionsMenu(int x, int y) {
 }
 
 std::string KelPresetBank::effectName() const {
-    char name[kPresetNameBufferSize + 64] = {};
-    if (effect && effect->getEffectName(name)) {
-        name[sizeof(name) - 1] = 0;
-        return name;
-    }
-    return plugin.effectName;
+    const std::string name = effect ? effect->effectName() : std::string();
+    return name.empty() ? plugin.effectName : name;
 }
 
 int KelPresetBank::message(const char* text, UINT style) {

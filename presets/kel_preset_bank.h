@@ -1,36 +1,32 @@
 // The preset bank of one plug-in instance: the built-in presets, the user presets that every
-// instance of the user shares through the registry, the quick slots P1 to P4, the compare scratch
+// instance of the user shares through the store, the quick slots P1 to P4, the compare scratch
 // (slot 0), the slot and options menus, and the layout selector the editor reads.
 //
 // Preset numbers: 0 to 4 the built-in presets, 100 + k user preset k (its place in the user
 // list), -1 none. Menu command 40100 + n chooses preset n.
 //
 // Everything runs on the host's user-interface thread. Changes of the user presets made by any
-// instance (this one included) reach the bank through a registry change notification; operations
-// that read the user list or the slots refresh first when it fired.
+// instance (this one included) reach the bank through the store's change notification;
+// operations that read the user list or the slots refresh first when it fired.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "model/effect_link.h"
 #include "model/plugin_description.h"
 #include "presets/layout_selector.h"
 #include "presets/preset_format.h"
-#include "shell/audio_effect_x.h"
+#include "presets/user_preset_store.h"
 #include "ui/popup_menu.h"
 #include "ui/win32_handles.h"
 
 namespace kel::presets {
 
 class PresetUserInterface;
-
-// Under HKEY_CURRENT_USER: the user presets of both plug-ins, one binary value each, and the
-// quick-slot names "P1" to "P4" shared by both plug-ins.
-inline constexpr const char* kUserPresetKey =
-    "Software\\DirectShow\\Presets\\{58C1FE36-DD8E-11d3-9057-000000000000}";
-inline constexpr const char* kQuickSlotKey = "Software\\Sonadrix\\VST\\RX4";
 
 // What the slot menu did, for the editor to tell the user.
 enum class SlotMenuResult {
@@ -50,14 +46,17 @@ public:
     static constexpr int kNoPreset = -1;
     static constexpr int kFirstUserPreset = 100;
 
-    // Creates the change event and runs the first refresh.
+    // Runs the first refresh, over the platform's store or the one given.
     explicit KelPresetBank(const model::PluginDescription& description);
-    // Saves the quick slots, destroys the menus, closes the event and the registry key.
+    KelPresetBank(const model::PluginDescription& description,
+                  std::unique_ptr<UserPresetStore> store);
+    // Saves the quick slots, destroys the menus and then the store.
     ~KelPresetBank();
     KelPresetBank(const KelPresetBank&) = delete;
     KelPresetBank& operator=(const KelPresetBank&) = delete;
 
-    void setEffect(shell::AudioEffectX* instance) { effect = instance; }
+    // The effect whose settings the bank recalls and stores.
+    void setEffect(model::EffectLink* link) { effect = link; }
     // Parent of the menus and message boxes.
     void setOwnerWindow(HWND window) { owner = window; }
     HWND ownerWindow() const { return owner; }
@@ -145,11 +144,9 @@ private:
     void applyValues(const PresetValues& values, bool tellHost);
     bool readStoredPreset(const std::string& name, PresetValues& values);
     bool writeStoredPreset(const std::string& name, const PresetValues& values);
-    bool holdsBinaryValue(const std::string& name);
     // How reading an archive ended.
-    enum class ArchiveImport { Complete, NotAnArchive, OtherPlugin, ReadError, RegistryError };
-    // Reads the records of an open archive file into the registry, asking before each
-    // replacement.
+    enum class ArchiveImport { Complete, NotAnArchive, OtherPlugin, ReadError, StoreError };
+    // Reads the records of an open archive file into the store, asking before each replacement.
     ArchiveImport readArchive(HANDLE archive);
     std::string effectName() const;
     int message(const char* text, UINT style);
@@ -163,9 +160,8 @@ private:
     ui::PopupMenu userMenu;
     PresetValues scratch{};
     bool refreshFlag = false;
-    shell::AudioEffectX* effect = nullptr;
-    ui::RegistryKey presetKey;
-    ui::KernelHandle changeEvent;    // declared after the key: closed before it
+    model::EffectLink* effect = nullptr;
+    std::unique_ptr<UserPresetStore> store;
     QuickSlot slots[kSlotCount + 1]; // 1 to 4; 0 unused
     bool slotNamesRead = false;      // the slots hold the names read from the registry
     int nameSlot = 1;                // the slot the name dialog works for

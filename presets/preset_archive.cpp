@@ -1,6 +1,6 @@
-// Preset archive files (.kpa): export of this plug-in's user presets and import into the
-// registry. The file format itself is in preset_format.cpp; this is the dialogs, the file and the
-// registry around it. An archive may come from anywhere: nothing in it is trusted.
+// Preset archive files (.kpa): export of this plug-in's user presets and import into the store.
+// The file format itself is in preset_format.cpp; this is the dialogs, the file and the store
+// around it. An archive may come from anywhere: nothing in it is trusted.
 #include <cstdio>
 
 #include "presets/kel_preset_bank.h"
@@ -82,14 +82,10 @@ bool KelPresetBank::exportPresets() {
     const int recordSize = plugin.storedPresetSize;
     const auto header = encodeArchiveHeader(recordSize);
     bool complete = writeAll(archive.get(), header.data(), header.size());
-    std::vector<BYTE> data(static_cast<std::size_t>(recordSize));
+    std::vector<std::uint8_t> data;
     for (std::size_t k = 0; k < userNames.size() && complete; ++k) {
-        DWORD type = 0;
-        DWORD length = static_cast<DWORD>(data.size());
-        if (!presetKey ||
-            RegQueryValueExA(presetKey.get(), userNames[k].c_str(), nullptr, &type, data.data(),
-                             &length) != ERROR_SUCCESS ||
-            type != REG_BINARY || length != static_cast<DWORD>(recordSize)) {
+        if (!store->readPreset(userNames[k], static_cast<std::size_t>(recordSize), data) ||
+            data.size() != static_cast<std::size_t>(recordSize)) {
             complete = false;
             break;
         }
@@ -119,16 +115,15 @@ KelPresetBank::ArchiveImport KelPresetBank::readArchive(HANDLE archive) {
             // A record cut short is not imported from partial data; the ones before it stay.
             return ArchiveImport::ReadError;
         }
-        if (holdsBinaryValue(record.name)) {
+        if (store->holdsPreset(record.name)) {
             char question[256] = {};
             std::snprintf(question, sizeof(question), kReplaceFormat, record.name.c_str());
             if (message(question, MB_YESNO | MB_ICONQUESTION) != IDYES) {
                 continue;
             }
         }
-        if (RegSetValueExA(presetKey.get(), record.name.c_str(), 0, REG_BINARY, record.data.data(),
-                           static_cast<DWORD>(recordSize)) != ERROR_SUCCESS) {
-            return ArchiveImport::RegistryError;
+        if (!store->writePreset(record.name, record.data)) {
+            return ArchiveImport::StoreError;
         }
     }
 }
@@ -136,7 +131,7 @@ KelPresetBank::ArchiveImport KelPresetBank::readArchive(HANDLE archive) {
 bool KelPresetBank::importPresets() {
     saveQuickSlots();
     refresh();
-    if (!presetKey) {
+    if (!store->isOpen()) {
         return false;
     }
     char file[MAX_PATH] = "*.kpa";
@@ -170,7 +165,7 @@ bool KelPresetBank::importPresets() {
         refreshFlag = true;
         message(kReadError, MB_OK | MB_ICONERROR);
         return false;
-    case ArchiveImport::RegistryError:
+    case ArchiveImport::StoreError:
         refreshFlag = true;
         message(kImportError, MB_OK | MB_ICONERROR);
         return false;

@@ -15,6 +15,7 @@
 #include "plugins/clean/clean_model.h"
 #include "plugins/crunch/crunch_model.h"
 #include "presets/kel_preset_bank.h"
+#include "presets/registry_preset_store.h"
 #include "tests/e2e/host_session.h"
 #include "widgets/draw_context.h"
 #include "widgets/knob_geometry.h"
@@ -26,7 +27,6 @@ using namespace kel::clean;
 using namespace kel::crunch;
 using namespace kel::presets;
 using namespace kel::model;
-using namespace kel::shell;
 
 namespace {
 

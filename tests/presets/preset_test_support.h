@@ -18,6 +18,7 @@
 #include "plugins/kel_plug_edit.h"
 #include "presets/kel_preset_bank.h"
 #include "presets/preset_user_interface.h"
+#include "presets/registry_preset_store.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/test_host.h"
 
