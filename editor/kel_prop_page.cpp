@@ -101,7 +101,7 @@ bool KelPropPage::statusIsError() const {
 
 bool KelPropPage::open(void* parentWindow) {
     layout = &layoutFor(presetBank ? presetBank->layoutSelector() : kWideLayoutSelector);
-    parent = static_cast<HWND>(parentWindow);
+    parent = parentWindow;
     AEffGUIEditor::open(parentWindow);
     if (!presetBank || frame) {
         return false;
@@ -134,7 +134,7 @@ bool KelPropPage::open(void* parentWindow) {
         return false;
     }
     frame->setBackground(background);
-    presetBank->setOwnerWindow(static_cast<HWND>(frame->getSystemWindow()));
+    presetBank->setOwnerWindow(frame->getSystemWindow());
 
     for (int which = 0; which < kEditorWidgetCount; ++which) {
         const WidgetPlacement& place = layout->widgets[which];
@@ -641,7 +641,8 @@ void KelPropPage::showOptionsMenu(int x, int y) {
 }
 
 void KelPropPage::messageBox(const char* text) const {
-    MessageBoxA(parent, text, kEditorMessageCaption, MB_ICONINFORMATION | MB_OK);
+    presetBank->userInterface().message(parent, text, kEditorMessageCaption,
+                                        MessageKind::Information);
 }
 
 } // namespace kel::editor

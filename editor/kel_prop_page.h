@@ -93,7 +93,7 @@ private:
     const model::PluginDescription& plugin;
     std::unique_ptr<presets::KelPresetBank> presetBank;
     int rememberedSlot = 0;
-    HWND parent = nullptr;
+    void* parent = nullptr; // the host's window
     // The thirteen bitmaps of the window, by resource number: background, footswitch, LED,
     // compare, P1 to P4, options, the tone knob's body and handle, the large knobs' body and
     // handle.

@@ -5,13 +5,12 @@
 #include <cstring>
 
 #include "presets/kel_preset_bank.h"
+#include "presets/preset_menus.h"
 #include "presets/preset_user_interface.h"
-#include "ui/menu_commands.h"
 
 namespace kel::presets {
 
 using namespace kel::model;
-using namespace kel::ui;
 
 namespace {
 
@@ -26,9 +25,7 @@ void KelPresetBank::rebuildUserList() {
     }
     for (const std::string& name :
          store->presetNames(static_cast<std::size_t>(plugin.storedPresetSize))) {
-        const UINT command =
-            static_cast<UINT>(KEL_CMD_PRESET_BASE + kFirstUserPreset + userNames.size());
-        if (userMenu.append(command, literalMenuCaption(name.c_str()).c_str(), 0)) {
+        if (menus->addUserPreset(static_cast<int>(userNames.size()), name)) {
             userNames.push_back(name);
         }
     }
@@ -130,7 +127,7 @@ bool KelPresetBank::deleteAllUserPresets() {
     if (!store->isOpen()) {
         return false;
     }
-    if (message(kDeleteAllQuestion, MB_YESNOCANCEL | MB_ICONQUESTION) != IDYES) {
+    if (message(kDeleteAllQuestion, MessageKind::YesNoCancelQuestion) != MessageAnswer::Yes) {
         return false;
     }
     refreshFlag = true;

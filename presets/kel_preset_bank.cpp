@@ -6,30 +6,22 @@
 
 #include "model/parameter_values.h"
 #include "model/parameters.h"
+#include "presets/preset_menus.h"
 #include "presets/preset_user_interface.h"
-#include "presets/registry_preset_store.h"
-#include "ui/help.h"
 #include "ui/menu_commands.h"
 
 namespace kel::presets {
 
 using namespace kel::model;
-using namespace kel::ui;
 
 namespace {
 
 constexpr const char* kNoneName = "None";
-constexpr const char* kBuiltInCaption = "Built-In";
-constexpr const char* kUserPresetsCaption = "User Presets";
-// Entries of the slot menu as loaded: the slot's name, a separator; the bank puts its submenus
-// after the separator.
-constexpr UINT kBuiltInMenuPosition = 2;
-constexpr UINT kUserMenuPosition = 3;
 // The slot menu hangs below the point it is asked for, at the button's lower edge.
 constexpr int kSlotMenuDrop = 10;
 
-UINT presetCommand(int number) {
-    return static_cast<UINT>(KEL_CMD_PRESET_BASE + number);
+int presetCommand(int number) {
+    return KEL_CMD_PRESET_BASE + number;
 }
 
 void copyName(char* target, const std::string& name) {
@@ -46,13 +38,14 @@ KelPresetBank::KelPresetBank(const PluginDescription& description)
 
 KelPresetBank::KelPresetBank(const PluginDescription& description,
                              std::unique_ptr<UserPresetStore> userPresets)
-    : plugin(description), store(std::move(userPresets)), ui(&systemPresetUserInterface()) {
+    : plugin(description), menus(makePresetMenus()), store(std::move(userPresets)),
+      ui(&systemPresetUserInterface()) {
     refresh();
 }
 
 KelPresetBank::~KelPresetBank() {
     saveQuickSlots();
-    releaseMenus();
+    menus->releaseSlotMenu();
 }
 
 void KelPresetBank::setUserInterface(PresetUserInterface* userInterface) {
@@ -73,35 +66,19 @@ bool KelPresetBank::refresh() {
         slots[slot] = QuickSlot{kNoneName, kNoPreset};
     }
     slotNamesRead = false;
-    releaseMenus();
-    if (!slotMenu.load(KEL_MENU_RESOURCE, KEL_SLOT_POPUP) || !builtInMenu.create() ||
-        !userMenu.create()) {
-        releaseMenus();
+    std::vector<std::string> builtInNames;
+    for (int i = 0; i < builtInCount; ++i) {
+        builtInNames.emplace_back(builtIn(i).name);
+    }
+    if (!menus->buildSlotMenu(builtInNames)) {
         return false;
     }
-    for (int i = 0; i < builtInCount; ++i) {
-        builtInMenu.append(presetCommand(i), literalMenuCaption(builtIn(i).name).c_str(), 0);
-    }
-    slotMenu.insert(kBuiltInMenuPosition, reinterpret_cast<UINT_PTR>(builtInMenu.handle()),
-                    kBuiltInCaption, PopupMenu::kPopup | PopupMenu::kByPosition);
     rebuildUserList();
-    slotMenu.insert(
-        kUserMenuPosition, reinterpret_cast<UINT_PTR>(userMenu.handle()), kUserPresetsCaption,
-        PopupMenu::kPopup | PopupMenu::kByPosition | (userNames.empty() ? PopupMenu::kGreyed : 0));
+    menus->finishSlotMenu(!userNames.empty());
     readSlotNames();
     resolveSlots();
     refreshFlag = false;
     return true;
-}
-
-void KelPresetBank::releaseMenus() {
-    // The submenus hang in the slot menu, which would destroy them with itself: each menu is
-    // taken apart first so that every handle is destroyed once, by its owner.
-    slotMenu.detach(builtInMenu.handle());
-    slotMenu.detach(userMenu.handle());
-    slotMenu.destroy();
-    builtInMenu.destroy();
-    userMenu.destroy();
 }
 
 int KelPresetBank::builtInIndexOf(const std::string& name) const {
@@ -250,26 +227,17 @@ SlotMenuResult KelPresetBank::trackSlotMenu(int slot, int x, int y) {
     if (slot < 1 || slot > kSlotCount) {
         return SlotMenuResult::kDismissed;
     }
-    if (!slotMenu.isValid()) {
+    if (!menus->hasSlotMenu()) {
         return SlotMenuResult::kLoadFailed;
     }
     refreshIfNeeded();
-    if (!slotMenu.isValid()) {
+    if (!menus->hasSlotMenu()) {
         return SlotMenuResult::kLoadFailed;
     }
     const QuickSlot& quick = slots[slot];
-    slotMenu.modify(0, KEL_CMD_RELOAD_SLOT, quick.name.c_str(), PopupMenu::kByPosition);
-    const bool builtInSlot = quick.number < builtInCount;
-    slotMenu.enable(KEL_CMD_OVERWRITE_PRESET, !builtInSlot);
-    slotMenu.enable(KEL_CMD_DELETE_PRESET, !builtInSlot);
-    const bool marked = quick.number != kNoPreset;
-    if (marked) {
-        slotMenu.check(presetCommand(quick.number), true);
-    }
-    const int command = slotMenu.track(x, y + kSlotMenuDrop, owner);
-    if (marked) {
-        slotMenu.check(presetCommand(quick.number), false);
-    }
+    const int command =
+        menus->trackSlotMenu(owner, x, y + kSlotMenuDrop, quick.name, quick.number >= builtInCount,
+                             quick.number != kNoPreset ? presetCommand(quick.number) : 0);
 
     const int userCount = static_cast<int>(userNames.size());
     bool recall = false;
@@ -306,20 +274,15 @@ SlotMenuResult KelPresetBank::trackSlotMenu(int slot, int x, int y) {
 }
 
 int KelPresetBank::trackOptionsMenu(int x, int y) {
-    PopupMenu menu;
-    if (!menu.load(KEL_MENU_RESOURCE, KEL_OPTIONS_POPUP)) {
+    const int command = menus->trackOptionsMenu(owner, x, y, layout != 0, userPresetCount() > 0);
+    if (command < 0) {
         return -1;
     }
-    menu.check(layout != 0 ? KEL_CMD_WIDE_LAYOUT : KEL_CMD_TALL_LAYOUT, true);
-    menu.enable(KEL_CMD_EXPORT_PRESETS, userPresetCount() > 0);
-    menu.enable(KEL_CMD_DELETE_ALL_PRESETS, userPresetCount() > 0);
-    const int command = menu.track(x, y, owner);
-    menu.destroy();
 
     bool done = false;
     switch (command) {
     case KEL_CMD_HELP:
-        done = openHelp(owner);
+        done = ui->openHelp(owner);
         break;
     case KEL_CMD_DELETE_ALL_PRESETS:
         done = deleteAllUserPresets();
@@ -341,8 +304,13 @@ std::string KelPresetBank::effectName() const {
     return name.empty() ? plugin.effectName : name;
 }
 
-int KelPresetBank::message(const char* text, UINT style) {
-    return ui->showMessage(owner, text, kPresetMessageCaption, style);
+int KelPresetBank::showNameDialog(int slot) {
+    nameSlot = slot;
+    return ui->askPresetName(owner, *this);
+}
+
+MessageAnswer KelPresetBank::message(const char* text, MessageKind kind) {
+    return ui->message(owner, text, kPresetMessageCaption, kind);
 }
 
 } // namespace kel::presets

@@ -10,8 +10,6 @@
 // operations that read the user list or the slots refresh first when it fired.
 #pragma once
 
-#include <windows.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,13 +18,13 @@
 #include "model/plugin_description.h"
 #include "presets/layout_selector.h"
 #include "presets/preset_format.h"
+#include "presets/preset_user_interface.h"
 #include "presets/user_preset_store.h"
-#include "ui/popup_menu.h"
-#include "ui/win32_handles.h"
 
 namespace kel::presets {
 
-class PresetUserInterface;
+class PresetMenus;
+class ByteSource;
 
 // What the slot menu did, for the editor to tell the user.
 enum class SlotMenuResult {
@@ -57,10 +55,10 @@ public:
 
     // The effect whose settings the bank recalls and stores.
     void setEffect(model::EffectLink* link) { effect = link; }
-    // Parent of the menus and message boxes.
-    void setOwnerWindow(HWND window) { owner = window; }
-    HWND ownerWindow() const { return owner; }
-    // File dialogs and message boxes; nullptr restores the system's.
+    // Parent of the menus and message boxes: the editor's window on this platform.
+    void setOwnerWindow(void* window) { owner = window; }
+    void* ownerWindow() const { return owner; }
+    // File dialogs, message boxes, the name dialog and the help; nullptr restores the system's.
     void setUserInterface(PresetUserInterface* ui);
     PresetUserInterface& userInterface() const { return *ui; }
 
@@ -135,8 +133,6 @@ private:
     void takeBuiltIn(int slot, int index);
     // Built-in preset s for slot s, built-in 0 when there is no preset s.
     void fallBackToBuiltIn(int slot);
-    void buildMenus();
-    void releaseMenus();
     void rebuildUserList();
     void readSlotNames();
     void resolveSlots();
@@ -147,17 +143,15 @@ private:
     // How reading an archive ended.
     enum class ArchiveImport { Complete, NotAnArchive, OtherPlugin, ReadError, StoreError };
     // Reads the records of an open archive file into the store, asking before each replacement.
-    ArchiveImport readArchive(HANDLE archive);
+    ArchiveImport readArchive(ByteSource& archive);
     std::string effectName() const;
-    int message(const char* text, UINT style);
+    MessageAnswer message(const char* text, MessageKind kind);
 
     const model::PluginDescription& plugin;
     int layout = kWideLayoutSelector;
     int builtInCount = model::kBuiltInCount;
     std::vector<std::string> userNames; // the user list
-    ui::PopupMenu slotMenu;
-    ui::PopupMenu builtInMenu;
-    ui::PopupMenu userMenu;
+    std::unique_ptr<PresetMenus> menus;
     PresetValues scratch{};
     bool refreshFlag = false;
     model::EffectLink* effect = nullptr;
@@ -165,7 +159,7 @@ private:
     QuickSlot slots[kSlotCount + 1]; // 1 to 4; 0 unused
     bool slotNamesRead = false;      // the slots hold the names read from the registry
     int nameSlot = 1;                // the slot the name dialog works for
-    HWND owner = nullptr;
+    void* owner = nullptr;
     PresetUserInterface* ui;
 };
 

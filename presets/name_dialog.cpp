@@ -5,7 +5,7 @@
 #include <string>
 
 #include "presets/kel_preset_bank.h"
-#include "presets/preset_user_interface.h"
+#include "presets/preset_user_interface_win32.h"
 #include "ui/menu_commands.h"
 #include "ui/settings.h"
 #include "ui/win32_handles.h"
@@ -33,10 +33,12 @@ constexpr COLORREF kFieldBackground = RGB(160, 160, 164);
 constexpr int kFontNameSize = 32;
 constexpr const char* kTooLong = "Max. 64 characters!";
 
-// What an open dialog works with: the bank, and the font of the name field, which outlives the
-// field and is deleted once the dialog is gone.
+// What an open dialog works with: the bank, the window it shows over, the message boxes, and the
+// font of the name field, which outlives the field and is deleted once the dialog is gone.
 struct NameDialog {
     KelPresetBank& bank;
+    HWND owner;
+    Win32PresetUserInterface& ui;
     GdiObject<HFONT> font;
 };
 
@@ -73,7 +75,7 @@ void initialise(HWND dialog, NameDialog& state) {
     SetWindowTextA(field, current);
 
     RECT owner{};
-    GetWindowRect(bank.ownerWindow(), &owner);
+    GetWindowRect(state.owner, &owner);
     MoveWindow(dialog, owner.left + kPlaceInOwner.x, owner.top + kPlaceInOwner.y, kFieldWidth,
                kDialogHeight, TRUE);
     SetForegroundWindow(dialog);
@@ -81,14 +83,15 @@ void initialise(HWND dialog, NameDialog& state) {
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
 }
 
-void confirm(HWND dialog, KelPresetBank& bank) {
+void confirm(HWND dialog, NameDialog& state) {
+    KelPresetBank& bank = state.bank;
     HWND field = GetDlgItem(dialog, kNameFieldId);
     // Room for more than a name may hold, to tell a name that is too long.
     char text[4 * kPresetNameBufferSize] = {};
     GetWindowTextA(field, text, sizeof(text));
     if (std::string(text).size() > static_cast<std::size_t>(kMaxPresetNameLength)) {
-        bank.userInterface().showMessage(dialog, kTooLong, kPresetMessageCaption,
-                                         MB_ICONWARNING | MB_SYSTEMMODAL);
+        state.ui.showMessage(dialog, kTooLong, kPresetMessageCaption,
+                             MB_ICONWARNING | MB_SYSTEMMODAL);
         SetFocus(field);
         return;
     }
@@ -115,7 +118,7 @@ INT_PTR CALLBACK nameDialogProcedure(HWND dialog, UINT message, WPARAM wParam, L
             return FALSE;
         }
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == kConfirmCommand) {
-            confirm(dialog, state->bank);
+            confirm(dialog, *state);
             return TRUE;
         }
         if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == kCancelCommand) {
@@ -143,9 +146,8 @@ INT_PTR CALLBACK nameDialogProcedure(HWND dialog, UINT message, WPARAM wParam, L
 
 } // namespace
 
-int KelPresetBank::showNameDialog(int slot) {
-    nameSlot = slot;
-    NameDialog state{*this, {}};
+int runNameDialog(HWND owner, KelPresetBank& bank, Win32PresetUserInterface& ui) {
+    NameDialog state{bank, owner, ui, {}};
     // The field and the dialog are destroyed when this returns; the font goes after them.
     return static_cast<int>(DialogBoxParamA(win32::thisModule(), MAKEINTRESOURCEA(KEL_NAME_DIALOG),
                                             owner, nameDialogProcedure,

@@ -3,20 +3,15 @@
 // around it. An archive may come from anywhere: nothing in it is trusted.
 #include <cstdio>
 
+#include "presets/archive_file.h"
 #include "presets/kel_preset_bank.h"
 #include "presets/preset_user_interface.h"
-#include "ui/win32_handles.h"
 
 namespace kel::presets {
 
-using namespace kel::ui;
-
 namespace {
 
-constexpr const char* kArchiveFilter = "Sonadrix presets archive\0*.kpa\0";
 constexpr const char* kArchiveExtension = "kpa";
-constexpr const char* kSaveTitle = "Save User Presets As...";
-constexpr const char* kOpenTitle = "Load Presets From...";
 constexpr const char* kCannotOpen = "Could not open file!";
 constexpr const char* kNotAnArchive = "This is not a valid plug-in archive!";
 constexpr const char* kOtherPluginFormat = "This is not a %s archive!";
@@ -24,64 +19,23 @@ constexpr const char* kReadError = "Read error!";
 constexpr const char* kImportError = "Import error!";
 constexpr const char* kReplaceFormat = "'%s' preset already exists.\nDo you want to replace it?";
 
-class FileSource : public ByteSource {
-public:
-    explicit FileSource(HANDLE handle) : file(handle) {}
-    bool read(std::uint8_t* buffer, std::size_t size, std::size_t& got) override {
-        DWORD count = 0;
-        const BOOL done = ReadFile(file, buffer, static_cast<DWORD>(size), &count, nullptr);
-        got = count;
-        return done != FALSE;
-    }
-
-private:
-    HANDLE file;
-};
-
-bool writeAll(HANDLE file, const std::uint8_t* data, std::size_t size) {
-    DWORD written = 0;
-    return WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) != FALSE &&
-           written == size;
-}
-
-OPENFILENAMEA fileRequest(char* file, const char* title, DWORD flags) {
-    OPENFILENAMEA request{};
-    request.lStructSize = sizeof(request);
-    request.hwndOwner = nullptr;
-    request.lpstrFilter = kArchiveFilter;
-    request.nFilterIndex = 1;
-    request.lpstrFile = file;
-    request.nMaxFile = MAX_PATH;
-    request.lpstrInitialDir = nullptr;
-    request.lpstrTitle = title;
-    request.lpstrDefExt = kArchiveExtension;
-    request.Flags = flags;
-    return request;
-}
-
 } // namespace
 
 bool KelPresetBank::exportPresets() {
     saveQuickSlots();
     refreshIfNeeded();
-    char file[MAX_PATH] = {};
-    std::snprintf(file, sizeof(file), "%s.%s", effectName().c_str(), kArchiveExtension);
-    // The user names a new file here as often as an old one: no "file must exist".
-    OPENFILENAMEA request =
-        fileRequest(file, kSaveTitle, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST);
-    if (!ui->chooseSaveFile(request)) {
+    std::string file = effectName() + "." + kArchiveExtension;
+    if (!ui->chooseArchiveToSave(owner, file)) {
         return false;
     }
-    file[MAX_PATH - 1] = 0;
-    const FileHandle archive(CreateFileA(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    const std::unique_ptr<ByteSink> archive = createArchiveFile(file);
     if (!archive) {
-        message(kCannotOpen, MB_OK | MB_ICONERROR);
+        message(kCannotOpen, MessageKind::Error);
         return false;
     }
     const int recordSize = plugin.storedPresetSize;
     const auto header = encodeArchiveHeader(recordSize);
-    bool complete = writeAll(archive.get(), header.data(), header.size());
+    bool complete = archive->write(header.data(), header.size());
     std::vector<std::uint8_t> data;
     for (std::size_t k = 0; k < userNames.size() && complete; ++k) {
         if (!store->readPreset(userNames[k], static_cast<std::size_t>(recordSize), data) ||
@@ -91,14 +45,13 @@ bool KelPresetBank::exportPresets() {
         }
         const std::vector<std::uint8_t> record =
             encodeArchiveRecord(userNames[k], data.data(), recordSize);
-        complete = writeAll(archive.get(), record.data(), record.size());
+        complete = archive->write(record.data(), record.size());
     }
     return complete;
 }
 
-KelPresetBank::ArchiveImport KelPresetBank::readArchive(HANDLE archive) {
+KelPresetBank::ArchiveImport KelPresetBank::readArchive(ByteSource& source) {
     const int recordSize = plugin.storedPresetSize;
-    FileSource source(archive);
     ArchiveReader reader(source, recordSize);
     const ArchiveHeaderCheck header = reader.readHeader();
     if (header != ArchiveHeaderCheck::Valid) {
@@ -118,7 +71,7 @@ KelPresetBank::ArchiveImport KelPresetBank::readArchive(HANDLE archive) {
         if (store->holdsPreset(record.name)) {
             char question[256] = {};
             std::snprintf(question, sizeof(question), kReplaceFormat, record.name.c_str());
-            if (message(question, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+            if (message(question, MessageKind::YesNoQuestion) != MessageAnswer::Yes) {
                 continue;
             }
         }
@@ -134,40 +87,36 @@ bool KelPresetBank::importPresets() {
     if (!store->isOpen()) {
         return false;
     }
-    char file[MAX_PATH] = "*.kpa";
-    OPENFILENAMEA request =
-        fileRequest(file, kOpenTitle, OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY);
-    if (!ui->chooseOpenFile(request)) {
+    std::string file = std::string("*.") + kArchiveExtension;
+    if (!ui->chooseArchiveToOpen(owner, file)) {
         return false;
     }
-    file[MAX_PATH - 1] = 0;
     ArchiveImport result = ArchiveImport::Complete;
     {
-        const FileHandle archive(CreateFileA(file, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+        const std::unique_ptr<ByteSource> archive = openArchiveFile(file);
         if (!archive) {
-            message(kCannotOpen, MB_OK | MB_ICONERROR);
+            message(kCannotOpen, MessageKind::Error);
             return false;
         }
-        result = readArchive(archive.get());
+        result = readArchive(*archive);
     } // the file is closed before anything is said about it
     switch (result) {
     case ArchiveImport::NotAnArchive:
-        message(kNotAnArchive, MB_OK | MB_ICONERROR);
+        message(kNotAnArchive, MessageKind::Error);
         return false;
     case ArchiveImport::OtherPlugin: {
         char text[256] = {};
         std::snprintf(text, sizeof(text), kOtherPluginFormat, effectName().c_str());
-        message(text, MB_OK | MB_ICONERROR);
+        message(text, MessageKind::Error);
         return false;
     }
     case ArchiveImport::ReadError:
         refreshFlag = true;
-        message(kReadError, MB_OK | MB_ICONERROR);
+        message(kReadError, MessageKind::Error);
         return false;
     case ArchiveImport::StoreError:
         refreshFlag = true;
-        message(kImportError, MB_OK | MB_ICONERROR);
+        message(kImportError, MessageKind::Error);
         return false;
     case ArchiveImport::Complete:
         break;

@@ -4,8 +4,6 @@
 // change notification on the preset key tells every instance of a change.
 #pragma once
 
-#include <memory>
-
 #include "presets/user_preset_store.h"
 
 namespace kel::presets {
@@ -13,8 +11,5 @@ namespace kel::presets {
 inline constexpr const char* kUserPresetKey =
     "Software\\DirectShow\\Presets\\{58C1FE36-DD8E-11d3-9057-000000000000}";
 inline constexpr const char* kQuickSlotKey = "Software\\Sonadrix\\VST\\RX4";
-
-// The store of this platform, for the bank to use unless it is given another.
-std::unique_ptr<UserPresetStore> makeUserPresetStore();
 
 } // namespace kel::presets

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,5 +56,8 @@ public:
     // kept under another name), for the editor to tell the user; empty when nothing was.
     virtual std::string takeDamageReport() { return {}; }
 };
+
+// This platform's store, for the bank to use unless it is given another.
+std::unique_ptr<UserPresetStore> makeUserPresetStore();
 
 } // namespace kel::presets

@@ -17,7 +17,7 @@
 #include "plugins/crunch/crunch_model.h"
 #include "plugins/kel_plug_edit.h"
 #include "presets/kel_preset_bank.h"
-#include "presets/preset_user_interface.h"
+#include "presets/preset_user_interface_win32.h"
 #include "presets/registry_preset_store.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/test_host.h"
@@ -94,7 +94,7 @@ bool waitForRefreshNeed(KelPresetBank& bank, int timeoutMs = 5000);
 std::vector<HostEvent> automationOf(AEffect* effect);
 
 // Answers the bank's file dialogs and message boxes from a script, and records what it was asked.
-class ScriptedUserInterface : public PresetUserInterface {
+class ScriptedUserInterface : public Win32PresetUserInterface {
 public:
     struct FileRequest {
         bool save;
