@@ -1,9 +1,6 @@
 #include "editor/aeff_gui_editor.h"
 
-#include <windows.h>
-
-#include <ole2.h>
-
+#include "editor/editor_platform.h"
 #include "editor/idle_pacing.h"
 
 namespace kel::editor {
@@ -23,18 +20,10 @@ VSTGUI::KeyCode widgetKey(const VstKeyCode& key) {
 } // namespace
 
 AEffGUIEditor::AEffGUIEditor(AudioEffectX* owner)
-    : AEffEditor(owner), vstLink(owner), effectLink(&vstLink), lastTicks(GetTickCount()) {
-    // A host thread that chose another apartment model refuses (RPC_E_CHANGED_MODE); then
-    // there is nothing to give back.
-    oleInitialized = SUCCEEDED(OleInitialize(nullptr));
-    oleThread = GetCurrentThreadId();
-}
+    : AEffEditor(owner), vstLink(owner), effectLink(&vstLink), lastTicks(platform::tickCount()) {}
 
 AEffGUIEditor::~AEffGUIEditor() {
     destroyFrame();
-    if (oleInitialized && oleThread == GetCurrentThreadId()) {
-        OleUninitialize();
-    }
 }
 
 bool AEffGUIEditor::open(void* parentWindow) {
@@ -86,18 +75,15 @@ void AEffGUIEditor::draw(ERect*) {
 }
 
 void AEffGUIEditor::doIdleStuff() {
-    const IdleStepPlan plan = planIdleStep(GetTickCount(), lastTicks);
+    const IdleStepPlan plan = planIdleStep(platform::tickCount(), lastTicks);
     if (plan.sleepFirst) {
-        Sleep(kIdleEarlyWait);
+        platform::sleepMilliseconds(kIdleEarlyWait);
     }
     if (!plan.run) {
         return;
     }
     idle();
-    MSG message;
-    if (PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) {
-        DispatchMessageA(&message);
-    }
+    platform::dispatchPendingPaint();
     lastTicks = plan.ticks + kIdlePassInterval;
     inIdle = true;
     effectLink->idleHost();

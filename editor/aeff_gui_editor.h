@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "editor/editor_platform.h"
 #include "model/effect_link.h"
 #include "shell/aeff_editor.h"
 #include "shell/audio_effect_x.h"
@@ -16,9 +17,9 @@ namespace kel::editor {
 class AEffGUIEditor : public shell::AEffEditor, public VSTGUI::FrameEditor {
 public:
     // Registers with the effect (which owns the editor from then on), reaches it through the
-    // effect object itself, and initialises OLE for the calling thread.
+    // effect object itself, and sets up the calling thread for the editor's windows (OLE).
     explicit AEffGUIEditor(shell::AudioEffectX* owner);
-    // Destroys a frame that is still open and gives OLE back when this editor initialised it.
+    // Destroys a frame that is still open, then undoes the thread's set-up.
     ~AEffGUIEditor() override;
 
     // Remembers the host's window and asks for an update; the derived editor builds the frame.
@@ -52,12 +53,12 @@ protected:
     VSTGUI::CFrame* frame = nullptr;
 
 private:
+    // Set up first and undone last, around everything the editor shows.
+    platform::ThreadSetUp threadSetUp;
     shell::VstEffectLink vstLink;
     model::EffectLink* effectLink;
     std::uint32_t lastTicks; // ms tick of the next full doIdleStuff pass
     bool inIdle = false;
-    bool oleInitialized = false;
-    unsigned long oleThread = 0;
 };
 
 } // namespace kel::editor

@@ -1,12 +1,11 @@
 #include "editor/kel_prop_page.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
+#include "editor/editor_platform.h"
 #include "model/parameter_values.h"
 #include "model/parameters.h"
 #include "shell/effect_constants.h"
@@ -207,7 +206,7 @@ bool KelPropPage::open(void* parentWindow) {
     for (HandedOver& change : handedOver) {
         change.order.store(0);
     }
-    windowThread.store(GetCurrentThreadId());
+    windowThread.store(platform::currentThreadId());
     windowOpen.store(true);
     return true;
 }
@@ -260,7 +259,7 @@ void KelPropPage::setParameter(VstInt32 index, float value) {
     if (!windowOpen.load()) {
         return;
     }
-    if (GetCurrentThreadId() == windowThread.load()) {
+    if (platform::currentThreadId() == windowThread.load()) {
         applyParameter(index, value);
         return;
     }
