@@ -25,7 +25,8 @@ constexpr const char* kDamageEllipsis = "...";
 
 bool keptInFileName(unsigned char byte) {
     return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
-           (byte >= '0' && byte <= '9') || std::strchr(" !#$&'()+,-;=@[]^_{}~", byte) != nullptr;
+           (byte >= '0' && byte <= '9') ||
+           (byte != 0 && std::strchr(" !#$&'()+,-;=@[]^_{}~", byte) != nullptr);
 }
 
 int upperHexValue(char digit) {

@@ -58,6 +58,7 @@ TEST(PresetFileName, EncodesEveryByteOutsideASafeSetAndReadsOnlyThatSpellingBack
           "Glassy.preset.damaged", ".tmp-12-1", "a\nb.preset", "\xE9.preset"}) {
         EXPECT_EQ(presetNameOfFile(foreign), std::nullopt) << foreign;
     }
+    EXPECT_EQ(presetNameOfFile(std::string("a\0b.preset", 10)), std::nullopt);
 }
 
 TEST(PresetFileName, StorableNamesHaveOneToSixtyFourBytesAndNoZero) {
