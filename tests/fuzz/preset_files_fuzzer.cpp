@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
     }
     const std::string folder = presetFolderFor(text.c_str(), "/home/user");
-    check(folder.size() > 23 && folder[0] == '/' &&
+    check(folder.size() >= 23 && folder[0] == '/' &&
           folder.compare(folder.size() - 23, 23, "/Sonadrix/Orvalle Vol.2") == 0);
     return 0;
 }
