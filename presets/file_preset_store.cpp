@@ -16,7 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
+#include <thread>
 #include <utility>
 
 namespace kel::presets {
@@ -33,7 +33,7 @@ constexpr int kAsideNameAttempts = 100;
 constexpr int kTemporaryNameAttempts = 10;
 // Without inotify, how long after a reopen changed() starts answering true.
 constexpr auto kUnwatchedRefreshInterval = std::chrono::seconds(1);
-constexpr timespec kLockRetryPause = {0, 1000000}; // 1 ms
+constexpr auto kLockRetryPause = std::chrono::milliseconds(1);
 // The user's own data: private, as the XDG base directories are.
 constexpr mode_t kFolderMode = 0700;
 constexpr mode_t kFileMode = 0600;
@@ -207,7 +207,7 @@ Descriptor lockFile(int dirFd, const char* name, Clock::time_point deadline) {
             if ((errno != EWOULDBLOCK && errno != EINTR) || Clock::now() >= deadline) {
                 return Descriptor();
             }
-            nanosleep(&kLockRetryPause, nullptr);
+            std::this_thread::sleep_for(kLockRetryPause);
         }
         // Should someone have removed the lock file meanwhile, ours locks nothing anybody else
         // will look at: take the new one.
@@ -418,7 +418,7 @@ void FilePresetStore::readEvents() {
     }
 }
 
-FilePresetStore::PresetFile FilePresetStore::inspectPresetFile(int dirFd,
+FilePresetStore::PresetFile FilePresetStore::examinePresetFile(int dirFd,
                                                                const std::string& fileName) {
     PresetFile file;
     std::vector<std::uint8_t> bytes;
@@ -449,7 +449,7 @@ FilePresetStore::PresetFile FilePresetStore::inspectPresetFile(int dirFd,
     return file;
 }
 
-FilePresetStore::Found FilePresetStore::inspectSlotFile(int dirFd, SlotNames& names) {
+FilePresetStore::Found FilePresetStore::examineSlotFile(int dirFd, SlotNames& names) {
     names = {};
     std::vector<std::uint8_t> bytes;
     switch (readSmallFile(dirFd, kSlotFileName, kSlotFileSize, bytes)) {
@@ -487,7 +487,7 @@ bool FilePresetStore::setAsideLocked(int dirFd, const std::string& fileName) {
     const bool slotFile = fileName == kSlotFileName;
     SlotNames unused;
     const Found found =
-        slotFile ? inspectSlotFile(dirFd, unused) : inspectPresetFile(dirFd, fileName).found;
+        slotFile ? examineSlotFile(dirFd, unused) : examinePresetFile(dirFd, fileName).found;
     if (found != Found::Damaged) {
         return found != Found::Failed;
     }
@@ -514,7 +514,7 @@ FilePresetStore::PresetFile FilePresetStore::findPreset(const std::string& name)
         return {};
     }
     const std::string fileName = presetFileName(name);
-    PresetFile file = inspectPresetFile(dir.get(), fileName);
+    PresetFile file = examinePresetFile(dir.get(), fileName);
     if (file.found == Found::Damaged) {
         setAside(dir.get(), fileName);
     }
@@ -534,7 +534,7 @@ std::vector<std::string> FilePresetStore::presetNames(std::size_t recordSize) {
         if (!name || !isStorableName(*name)) {
             continue;
         }
-        PresetFile file = inspectPresetFile(dir.get(), entry);
+        PresetFile file = examinePresetFile(dir.get(), entry);
         if (file.found == Found::Damaged) {
             setAside(dir.get(), entry);
         } else if (file.found == Found::Valid && file.contents.record.size() == recordSize) {
@@ -575,7 +575,7 @@ std::optional<std::uint64_t> FilePresetStore::nextOrder(int dirFd) {
             // that is there was left by a writer that ended before its rename.
             unlinkat(dirFd, entry.c_str(), 0);
         } else if (presetNameOfFile(entry)) {
-            const PresetFile file = inspectPresetFile(dirFd, entry);
+            const PresetFile file = examinePresetFile(dirFd, entry);
             if (file.found == Found::Valid) {
                 highest = std::max(highest, file.contents.order);
             }
@@ -596,7 +596,7 @@ bool FilePresetStore::writePreset(const std::string& name,
         return false;
     }
     const std::string fileName = presetFileName(name);
-    const PresetFile old = inspectPresetFile(dir.get(), fileName);
+    const PresetFile old = examinePresetFile(dir.get(), fileName);
     PresetFileContents contents{0, record};
     if (old.found == Found::Valid) {
         contents.order = old.contents.order;
@@ -625,7 +625,7 @@ bool FilePresetStore::deletePreset(const std::string& name) {
         return false;
     }
     const std::string fileName = presetFileName(name);
-    const Found found = inspectPresetFile(dir.get(), fileName).found;
+    const Found found = examinePresetFile(dir.get(), fileName).found;
     if (found == Found::Damaged) {
         setAsideLocked(dir.get(), fileName);
         return false;
@@ -645,7 +645,7 @@ bool FilePresetStore::readSlotNames(SlotNames& names) {
         return missing;
     }
     SlotNames read;
-    const Found found = inspectSlotFile(dir.get(), read);
+    const Found found = examineSlotFile(dir.get(), read);
     if (found == Found::Failed || found == Found::NewerFormat) {
         return false;
     }
@@ -673,7 +673,7 @@ bool FilePresetStore::writeSlotNames(const std::array<std::string, kQuickSlotCou
         return false;
     }
     SlotNames old;
-    const Found found = inspectSlotFile(dir.get(), old);
+    const Found found = examineSlotFile(dir.get(), old);
     if (found == Found::Failed ||
         (found == Found::Damaged && !setAsideLocked(dir.get(), kSlotFileName))) {
         return false;

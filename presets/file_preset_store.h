@@ -78,9 +78,9 @@ private:
     };
 
     // The preset file of that name in the open folder dirFd.
-    static PresetFile inspectPresetFile(int dirFd, const std::string& fileName);
+    static PresetFile examinePresetFile(int dirFd, const std::string& fileName);
     // The slot file; names holds what could be read of it.
-    static Found inspectSlotFile(int dirFd, SlotNames& names);
+    static Found examineSlotFile(int dirFd, SlotNames& names);
     // The preset file of a storable name, a damaged one set aside; Absent for other names.
     PresetFile findPreset(const std::string& name);
     // The order stamp of a new preset; the lock must be held.

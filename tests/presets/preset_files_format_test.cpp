@@ -61,14 +61,6 @@ TEST(PresetFileName, EncodesEveryByteOutsideASafeSetAndReadsOnlyThatSpellingBack
     EXPECT_EQ(presetNameOfFile(std::string("a\0b.preset", 10)), std::nullopt);
 }
 
-TEST(PresetFileName, StorableNamesHaveOneToSixtyFourBytesAndNoZero) {
-    EXPECT_TRUE(isStorableName("x"));
-    EXPECT_TRUE(isStorableName(std::string(64, '\xFF')));
-    EXPECT_FALSE(isStorableName(""));
-    EXPECT_FALSE(isStorableName(std::string(65, 'x')));
-    EXPECT_FALSE(isStorableName(std::string("a\0b", 3)));
-}
-
 TEST(PresetFile, HoldsTheRecordAsTheRegistryDoesBehindAHeaderAndAChecksum) {
     EXPECT_EQ(fileChecksum(reinterpret_cast<const std::uint8_t*>("123456789"), 9), 0xCBF43926u);
     for (int recordSize : {48, 32}) {
@@ -88,10 +80,7 @@ TEST(PresetFile, HoldsTheRecordAsTheRegistryDoesBehindAHeaderAndAChecksum) {
         EXPECT_EQ(read.order, contents.order);
         EXPECT_EQ(read.record, contents.record);
     }
-    const Bytes empty = encodePresetFile({7, {}});
-    PresetFileContents read{1, {1}};
-    EXPECT_EQ(decodePresetFile(empty.data(), empty.size(), read), FileCheck::Valid);
-    EXPECT_TRUE(read.record.empty());
+    PresetFileContents read;
     const Bytes largest = encodePresetFile({1, Bytes(kMaxStoredRecordSize, 0xAB)});
     EXPECT_EQ(decodePresetFile(largest.data(), largest.size(), read), FileCheck::Valid);
 }
@@ -119,19 +108,6 @@ TEST(PresetFile, EveryCutAndEveryFlippedBitIsDamageAndLeavesTheResultAlone) {
     expectDamaged(Bytes(kMaxPresetFileSize + 1, 0), "too long");
     const std::string text = "Gain=85\nBright=15\nOutput=71\n";
     expectDamaged(Bytes(text.begin(), text.end()), "text");
-}
-
-TEST(PresetFile, ALaterVersionIsToldApartFromDamageByItsChecksum) {
-    Bytes later = encodePresetFile({1, Bytes(10, 1)});
-    later[4] = 2;
-    const std::uint32_t sum = fileChecksum(later.data(), later.size() - 4);
-    for (int i = 0; i < 4; ++i) {
-        later[later.size() - 4 + i] = static_cast<std::uint8_t>(sum >> (8 * i));
-    }
-    PresetFileContents read;
-    EXPECT_EQ(decodePresetFile(later.data(), later.size(), read), FileCheck::NewerFormat);
-    later[10] ^= 1;
-    EXPECT_EQ(decodePresetFile(later.data(), later.size(), read), FileCheck::Damaged);
 }
 
 TEST(SlotFile, RoundTripsNamesAndEmptySlots) {
@@ -199,15 +175,6 @@ TEST(SlotFile, DamageCostsOnlyTheSlotsItTouches) {
         EXPECT_EQ(decodeSlots(c.bytes, read), FileCheck::Damaged) << c.what;
         EXPECT_EQ(read, c.expected) << c.what;
     }
-    Bytes later = good;
-    later[4] = 2;
-    const std::uint32_t headerSum = fileChecksum(later.data(), 8);
-    for (int i = 0; i < 4; ++i) {
-        later[8 + i] = static_cast<std::uint8_t>(headerSum >> (8 * i));
-    }
-    SlotNames read;
-    EXPECT_EQ(decodeSlots(later, read), FileCheck::NewerFormat);
-    EXPECT_EQ(read, SlotNames{});
 }
 
 TEST(PresetFolder, IsUnderTheXdgConfigHomeOrTheHomesConfigFolder) {
