@@ -30,6 +30,8 @@ constexpr const char* kQueueFileName = ".queue";
 constexpr const char* kTemporaryPrefix = ".tmp-";
 constexpr const char* kAsideSuffix = ".damaged";
 constexpr int kAsideNameAttempts = 100;
+// More than a slot file of ours holds: a later version's may be longer, and is left alone.
+constexpr std::size_t kSlotFileReadLimit = 4096;
 constexpr int kTemporaryNameAttempts = 10;
 // Without inotify, how long after a reopen changed() starts answering true.
 constexpr auto kUnwatchedRefreshInterval = std::chrono::seconds(1);
@@ -452,7 +454,7 @@ FilePresetStore::PresetFile FilePresetStore::examinePresetFile(int dirFd,
 FilePresetStore::Found FilePresetStore::examineSlotFile(int dirFd, SlotNames& names) {
     names = {};
     std::vector<std::uint8_t> bytes;
-    switch (readSmallFile(dirFd, kSlotFileName, kSlotFileSize, bytes)) {
+    switch (readSmallFile(dirFd, kSlotFileName, kSlotFileReadLimit, bytes)) {
     case ReadOutcome::Absent:
         return Found::Absent;
     case ReadOutcome::Failed:

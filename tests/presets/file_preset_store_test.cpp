@@ -428,6 +428,9 @@ TEST_F(FileStoreTest, FilesOfALaterFormatAreNeitherListedNorSetAsideNorReadAsSlo
         for (int i = 0; i < 4; ++i) {
             later[checksumAt + i] = static_cast<std::uint8_t>(sum >> (8 * i));
         }
+        if (file == kSlotFileName) {
+            later.resize(1000, 0xEE); // and longer than ours
+        }
         writeRaw(folder / file, later);
     }
     const Names files = filesIn(folder);
