@@ -30,7 +30,8 @@ constexpr const char* kQueueFileName = ".queue";
 constexpr const char* kTemporaryPrefix = ".tmp-";
 constexpr const char* kAsideSuffix = ".damaged";
 constexpr int kAsideNameAttempts = 100;
-// More than a slot file of ours holds: a later version's may be longer, and is left alone.
+// More than files of ours hold: a later version's may be longer, and is left alone.
+constexpr std::size_t kPresetFileReadLimit = 65536;
 constexpr std::size_t kSlotFileReadLimit = 4096;
 constexpr int kTemporaryNameAttempts = 10;
 // Without inotify, how long after a reopen changed() starts answering true.
@@ -424,7 +425,7 @@ FilePresetStore::PresetFile FilePresetStore::examinePresetFile(int dirFd,
                                                                const std::string& fileName) {
     PresetFile file;
     std::vector<std::uint8_t> bytes;
-    switch (readSmallFile(dirFd, fileName.c_str(), kMaxPresetFileSize, bytes)) {
+    switch (readSmallFile(dirFd, fileName.c_str(), kPresetFileReadLimit, bytes)) {
     case ReadOutcome::Absent:
         file.found = Found::Absent;
         return file;

@@ -166,15 +166,17 @@ std::vector<std::uint8_t> encodePresetFile(const PresetFileContents& contents) {
 
 FileCheck decodePresetFile(const std::uint8_t* data, std::size_t length,
                            PresetFileContents& contents) {
-    if (length > kMaxPresetFileSize || length < 4) {
+    if (length < 4) {
         return FileCheck::Damaged;
     }
+    // A later version's file may be longer than ours.
     const FileCheck header = checkHeader(data, length, kPresetMagic, length - 4);
     if (header != FileCheck::Valid) {
         return header;
     }
     const std::uint64_t recordLength = length < kPresetFileOverhead ? 0 : getUint(data + 16, 4);
-    if (length < kPresetFileOverhead || recordLength != length - kPresetFileOverhead) {
+    if (length < kPresetFileOverhead || length > kMaxPresetFileSize ||
+        recordLength != length - kPresetFileOverhead) {
         return FileCheck::Damaged;
     }
     contents.order = getUint(data + 8, 8);

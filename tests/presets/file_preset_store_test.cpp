@@ -16,6 +16,7 @@
 #include <iterator>
 #include <memory>
 #include <set>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -420,16 +421,16 @@ TEST_F(FileStoreTest, FilesOfALaterFormatAreNeitherListedNorSetAsideNorReadAsSlo
     auto store = openStore();
     ASSERT_TRUE(store->writePreset("Future", record(kClean, 1)));
     ASSERT_TRUE(store->writeSlotNames({"One", "", "", ""}));
-    for (const auto& [file, checksumAt] :
-         {std::pair<std::string, std::size_t>{"Future.preset", 68}, {kSlotFileName, 8}}) {
+    // Later versions, longer than ours, whose checksums cover their version numbers.
+    for (const auto& [file, size, checksumAt] :
+         {std::tuple<std::string, std::size_t, std::size_t>{"Future.preset", 8004, 8000},
+          {kSlotFileName, 1000, 8}}) {
         Bytes later = readRaw(folder / file);
+        later.resize(size, 0xEE);
         later[4] = 2;
         const std::uint32_t sum = fileChecksum(later.data(), checksumAt);
         for (int i = 0; i < 4; ++i) {
             later[checksumAt + i] = static_cast<std::uint8_t>(sum >> (8 * i));
-        }
-        if (file == kSlotFileName) {
-            later.resize(1000, 0xEE); // and longer than ours
         }
         writeRaw(folder / file, later);
     }
