@@ -29,7 +29,6 @@ void CDrawContext::moveTo(const CPoint& point) {
 void CDrawContext::lineTo(const CPoint& point) {
     penPosition = point;
 }
-void CDrawContext::drawRect(const CRect&) {}
 void CDrawContext::fillRect(const CRect&) {}
 void CDrawContext::drawString(const char*, const CRect&, bool, int) {}
 long CDrawContext::readSystemMouseButtons() const {
