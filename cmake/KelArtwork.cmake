@@ -87,3 +87,19 @@ function(kel_add_artwork target artwork_folder rc_file)
     set_property(SOURCE ${rc_file} APPEND PROPERTY OBJECT_DEPENDS
         ${bitmaps} ${output}/${target}/plugin_bitmaps.rc)
 endfunction()
+
+# The BMP files of a plug-in's artwork, made at build time (its own backgrounds from
+# artwork_folder and the shared pieces), as "number;file" pairs in the variable named by
+# out_var: what kel_embed_bitmaps takes, for modules without bitmap resources. Call from the
+# folder that adds the target the files go into.
+function(kel_artwork_bitmaps artwork_folder out_var)
+    get_filename_component(group ${artwork_folder} DIRECTORY)
+    get_filename_component(group ${group} NAME)
+    set(output ${CMAKE_BINARY_DIR}/artwork)
+    set(lines)
+    _kel_convert_artwork(${group} "${KEL_PLUGIN_ARTWORK}" ${artwork_folder} ${output}/${group} lines)
+    _kel_convert_artwork(shared "${KEL_SHARED_ARTWORK}" ${PROJECT_SOURCE_DIR}/editor/artwork
+        ${output}/shared lines)
+    list(TRANSFORM lines REPLACE "^([0-9]+) BITMAP \"(.*)\"$" "\\1;\\2")
+    set(${out_var} ${lines} PARENT_SCOPE)
+endfunction()

@@ -17,6 +17,7 @@ packages=(
     clang libclang-rt-14-dev
     g++-multilib qemu-user-static
     pkg-config lv2-dev liblilv-dev lilv-utils lv2file sordi
+    libfreetype-dev libfontconfig-dev
 )
 
 sudo=""

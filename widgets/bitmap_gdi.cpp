@@ -1,5 +1,6 @@
 // Bitmaps from the module's resources, drawn with GDI.
 #include "widgets/bitmap.h"
+#include "widgets/bitmap_copy_area.h"
 #include "widgets/draw_context.h"
 #include "widgets/frame.h"
 #include "widgets/gdi_handles.h"
@@ -24,33 +25,6 @@ private:
     // Declared after the device context: undone before it goes.
     kel::win32::ObjectSelection selection;
 };
-
-// The part of a copy of width x height pixels from offset on that lies inside the bitmap.
-struct CopyArea {
-    int x, y, width, height, sourceX, sourceY;
-    bool empty() const { return width <= 0 || height <= 0; }
-};
-
-CopyArea copyArea(const CRect& rect, const CPoint& offset, long bitmapWidth, long bitmapHeight) {
-    CopyArea area{rect.left, rect.top, rect.width(), rect.height(), offset.h, offset.v};
-    if (area.sourceX < 0) {
-        area.x -= area.sourceX;
-        area.width += area.sourceX;
-        area.sourceX = 0;
-    }
-    if (area.sourceY < 0) {
-        area.y -= area.sourceY;
-        area.height += area.sourceY;
-        area.sourceY = 0;
-    }
-    if (area.sourceX + area.width > bitmapWidth) {
-        area.width = static_cast<int>(bitmapWidth) - area.sourceX;
-    }
-    if (area.sourceY + area.height > bitmapHeight) {
-        area.height = static_cast<int>(bitmapHeight) - area.sourceY;
-    }
-    return area;
-}
 
 } // namespace
 

@@ -18,6 +18,19 @@ const FontDescription& fontDescription(int fontId) {
     return kFonts[fontId >= 0 && fontId < kNumFonts ? fontId : kSystemFont];
 }
 
+// Four lines, so that the corners are the lines' pixels on every platform.
+void CDrawContext::drawRect(const CRect& rect) {
+    if (rect.width() <= 0 || rect.height() <= 0) {
+        return;
+    }
+    const CPoint topLeft(rect.left, rect.top);
+    moveTo(topLeft);
+    lineTo(CPoint(rect.right - 1, rect.top));
+    lineTo(CPoint(rect.right - 1, rect.bottom - 1));
+    lineTo(CPoint(rect.left, rect.bottom - 1));
+    lineTo(topLeft);
+}
+
 void CDrawContext::setMouseFeed(const MouseState* state) {
     mouseFeed = state;
 }

@@ -115,18 +115,6 @@ void CDrawContext::lineTo(const CPoint& point) {
     penPosition = point;
 }
 
-void CDrawContext::drawRect(const CRect& rect) {
-    if (rect.width() <= 0 || rect.height() <= 0) {
-        return;
-    }
-    const CPoint topLeft(rect.left, rect.top);
-    moveTo(topLeft);
-    lineTo(CPoint(rect.right - 1, rect.top));
-    lineTo(CPoint(rect.right - 1, rect.bottom - 1));
-    lineTo(CPoint(rect.left, rect.bottom - 1));
-    lineTo(topLeft);
-}
-
 void CDrawContext::fillRect(const CRect& rect) {
     if (!deviceContext) {
         return;
