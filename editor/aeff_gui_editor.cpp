@@ -22,6 +22,9 @@ VSTGUI::KeyCode widgetKey(const VstKeyCode& key) {
 AEffGUIEditor::AEffGUIEditor(AudioEffectX* owner)
     : AEffEditor(owner), vstLink(owner), effectLink(&vstLink), lastTicks(platform::tickCount()) {}
 
+AEffGUIEditor::AEffGUIEditor(model::EffectLink& link)
+    : AEffEditor(nullptr), vstLink(nullptr), effectLink(&link), lastTicks(platform::tickCount()) {}
+
 AEffGUIEditor::~AEffGUIEditor() {
     destroyFrame();
 }

@@ -19,6 +19,9 @@ public:
     // Registers with the effect (which owns the editor from then on), reaches it through the
     // effect object itself, and sets up the calling thread for the editor's windows (OLE).
     explicit AEffGUIEditor(shell::AudioEffectX* owner);
+    // An editor of its own, without an effect object to register with (an LV2 UI), reaching the
+    // effect through `link`, which must outlive it.
+    explicit AEffGUIEditor(model::EffectLink& link);
     // Destroys a frame that is still open, then undoes the thread's set-up.
     ~AEffGUIEditor() override;
 

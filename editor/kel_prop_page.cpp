@@ -56,6 +56,14 @@ KelPropPage::KelPropPage(AudioEffectX* owner, const PluginDescription& descripti
     }
 }
 
+KelPropPage::KelPropPage(EffectLink& editorLink, const PluginDescription& description)
+    : AEffGUIEditor(editorLink), plugin(description),
+      presetBank(new (std::nothrow) KelPresetBank(description)) {
+    if (presetBank) {
+        presetBank->setEffect(&link());
+    }
+}
+
 KelPropPage::~KelPropPage() {
     if (frame) {
         close();

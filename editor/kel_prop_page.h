@@ -36,6 +36,8 @@ class KelPropPage : public AEffGUIEditor, public VSTGUI::CControlListener {
 public:
     // Creates the bank and hands it the effect; bank() stays empty when that fails.
     KelPropPage(shell::AudioEffectX* effect, const model::PluginDescription& description);
+    // The same editor reaching its effect through `link` alone (an LV2 UI); link outlives it.
+    KelPropPage(model::EffectLink& link, const model::PluginDescription& description);
     // Destroys the bank, which saves the quick slots.
     ~KelPropPage() override;
 

@@ -38,6 +38,11 @@ inline constexpr Lv2Plugin kCrunchPlugin{
     {"enabled", "gain", "mid_boost", "output"},
 };
 
+// The plug-in's editor, its LV2 UI.
+inline std::string uiUri(const Lv2Plugin& plugin) {
+    return std::string(plugin.uri) + "#ui";
+}
+
 // Built-in preset `number` (0 to 4) of a plug-in.
 inline std::string presetUri(const Lv2Plugin& plugin, int number) {
     return std::string(plugin.uri) + "/presets/" + std::to_string(number);

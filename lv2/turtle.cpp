@@ -17,6 +17,7 @@ constexpr const char* kPrefixes[][2] = {
     {"pg", "http://lv2plug.in/ns/ext/port-groups#"},
     {"pset", "http://lv2plug.in/ns/ext/presets#"},
     {"rdfs", "http://www.w3.org/2000/01/rdf-schema#"},
+    {"ui", "http://lv2plug.in/ns/extensions/ui#"},
     {"units", "http://lv2plug.in/ns/extensions/units#"},
 };
 
@@ -120,11 +121,20 @@ std::string audioPort(const Lv2Plugin& plugin, std::uint32_t index) {
 
 } // namespace
 
-std::string manifestTurtle(const Lv2Plugin& plugin, const std::string& binaryFile) {
-    std::string text = prefixes({"lv2", "pset", "rdfs"});
+std::string manifestTurtle(const Lv2Plugin& plugin, const std::string& binaryFile,
+                           const std::string& uiBinaryFile) {
+    std::string text = prefixes({"lv2", "pset", "rdfs", "ui"});
     text += iri(plugin.uri) + "\n    a lv2:Plugin ;\n";
     text += "    lv2:binary " + iri(binaryFile) + " ;\n";
+    text += "    ui:ui " + iri(uiUri(plugin)) + " ;\n";
     text += "    rdfs:seeAlso " + iri(kPluginFile) + " .\n";
+    // The editor: an X11 window inside the host's, idled by the host, fixed in size; for hosts
+    // that do not embed, a window of its own shown on request.
+    text += "\n" + iri(uiUri(plugin)) + "\n    a ui:X11UI ;\n";
+    text += "    ui:binary " + iri(uiBinaryFile) + " ;\n";
+    text += "    lv2:requiredFeature ui:idleInterface ;\n";
+    text += "    lv2:optionalFeature ui:parent , ui:resize , ui:touch , ui:noUserResize ;\n";
+    text += "    lv2:extensionData ui:idleInterface , ui:showInterface .\n";
     for (int number = 0; number < model::kBuiltInCount; ++number) {
         text += "\n" + iri(presetUri(plugin, number)) + "\n    a pset:Preset ;\n";
         text += "    lv2:appliesTo " + iri(plugin.uri) + " ;\n";

@@ -14,9 +14,10 @@ inline constexpr const char* kPresetsFile = "presets.ttl";
 // The licence, which every bundle carries beside its Turtle files and names as the plug-in's.
 inline constexpr const char* kLicenseFile = "LICENSE.txt";
 
-// manifest.ttl: the plug-in with its module `binaryFile` (a file name in the bundle) and the
-// presets, each with the file that describes it.
-std::string manifestTurtle(const Lv2Plugin& plugin, const std::string& binaryFile);
+// manifest.ttl: the plug-in with its module `binaryFile` (a file name in the bundle), its editor
+// with the UI module `uiBinaryFile`, and the presets, each with the file that describes it.
+std::string manifestTurtle(const Lv2Plugin& plugin, const std::string& binaryFile,
+                           const std::string& uiBinaryFile);
 
 // plugin.ttl: names, descriptions, the licence, the project and its maintainer, capabilities, and
 // every port with its range, default, unit and description; the stereo ports in port groups.

@@ -1,6 +1,7 @@
 // Writes the Turtle files of a plug-in's bundle at build time:
-//   kel_lv2_bundle clean|crunch BINARY_FILE FOLDER
-// BINARY_FILE is the module's file name inside the bundle folder FOLDER.
+//   kel_lv2_bundle clean|crunch BINARY_FILE UI_BINARY_FILE FOLDER
+// BINARY_FILE and UI_BINARY_FILE are the plug-in's and its editor's module file names inside the
+// bundle folder FOLDER.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -25,14 +26,16 @@ bool writeFile(const std::string& path, const std::string& text) {
 
 int main(int argc, char** argv) {
     using namespace kel::lv2;
-    if (argc != 4 || (std::strcmp(argv[1], "clean") != 0 && std::strcmp(argv[1], "crunch") != 0)) {
-        std::fprintf(stderr, "usage: kel_lv2_bundle clean|crunch BINARY_FILE FOLDER\n");
+    if (argc != 5 || (std::strcmp(argv[1], "clean") != 0 && std::strcmp(argv[1], "crunch") != 0)) {
+        std::fprintf(stderr,
+                     "usage: kel_lv2_bundle clean|crunch BINARY_FILE UI_BINARY_FILE FOLDER\n");
         return 2;
     }
     const Lv2Plugin& plugin = std::strcmp(argv[1], "clean") == 0 ? kCleanPlugin : kCrunchPlugin;
-    const std::string folder = argv[3];
-    const bool written = writeFile(folder + "/manifest.ttl", manifestTurtle(plugin, argv[2])) &&
-                         writeFile(folder + "/" + kPluginFile, pluginTurtle(plugin)) &&
-                         writeFile(folder + "/" + kPresetsFile, presetsTurtle(plugin));
+    const std::string folder = argv[4];
+    const bool written =
+        writeFile(folder + "/manifest.ttl", manifestTurtle(plugin, argv[2], argv[3])) &&
+        writeFile(folder + "/" + kPluginFile, pluginTurtle(plugin)) &&
+        writeFile(folder + "/" + kPresetsFile, presetsTurtle(plugin));
     return written ? 0 : 1;
 }

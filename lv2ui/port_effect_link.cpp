@@ -3,10 +3,12 @@
 #include <cmath>
 
 #include "model/parameter_values.h"
+#include "shell/effect_constants.h"
 
 namespace kel::lv2ui {
 
 using namespace kel::model;
+using kel::shell::kProgramMarker;
 
 namespace {
 
@@ -93,9 +95,14 @@ void PortEffectLink::setParameterAutomated(int index, float value) {
     if (!isParameter(index)) {
         return;
     }
-    const std::lock_guard<std::mutex> guard(lock);
-    parameters[static_cast<std::size_t>(index)] = value;
-    queue.push_back({static_cast<std::uint32_t>(index), Work::Write, portValue(index, value)});
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        parameters[static_cast<std::size_t>(index)] = value;
+        queue.push_back({static_cast<std::uint32_t>(index), Work::Write, portValue(index, value)});
+    }
+    if (listener) {
+        listener->parameterChanged(index, value);
+    }
 }
 
 void PortEffectLink::beginEdit(int index) {
@@ -113,9 +120,15 @@ void PortEffectLink::endEdit(int index) {
 }
 
 void PortEffectLink::selectProgram(int number) {
-    if (number >= 0 && number < kBuiltInCount) {
+    if (number < 0 || number >= kBuiltInCount) {
+        return;
+    }
+    {
         const std::lock_guard<std::mutex> guard(lock);
         program = plugin.builtIns[number].name;
+    }
+    if (listener) {
+        listener->parameterChanged(kProgramMarker, toParameterValue(number, 0, kBuiltInCount));
     }
 }
 

@@ -26,9 +26,21 @@ public:
     virtual void touch(std::uint32_t port, bool grabbed) = 0;
 };
 
+// Told of every change the editor makes through the link, at once and on the editor's thread,
+// as the VST 2.x effect tells its editor of every parameter it sets (the status line follows
+// them). Index 7 is the program marker, with the built-in preset chosen.
+class ParameterListener {
+public:
+    virtual ~ParameterListener() = default;
+    virtual void parameterChanged(int index, float value) = 0;
+};
+
 class PortEffectLink : public model::EffectLink {
 public:
     explicit PortEffectLink(const model::PluginDescription& description);
+
+    // Editor's thread; null: nobody.
+    void setListener(ParameterListener* editor) { listener = editor; }
 
     // Host's thread: a control port's value as the host has it now (an automation, a preset it
     // loaded, the echo of our own write). Gives whether the editor's parameter changed, and its
@@ -44,8 +56,9 @@ public:
     void setParameter(int index, float value) override { setParameterAutomated(index, value); }
     void beginEdit(int index) override;
     void endEdit(int index) override;
-    // Built-in presets are not programs in LV2: the name is remembered for the slot buttons, and
-    // the bank writes the preset's values to the ports next.
+    // Built-in presets are not programs in LV2: the name is remembered for the slot buttons, the
+    // listener hears of the program marker, and the bank writes the preset's values to the
+    // ports next.
     void selectProgram(int number) override;
     std::string programName() override;
     std::string effectName() override { return plugin.effectName; }
@@ -64,6 +77,7 @@ private:
     };
 
     const model::PluginDescription& plugin;
+    ParameterListener* listener = nullptr;
     std::mutex lock; // parameters, program and queue; held only to copy
     std::array<float, model::kNumParameters> parameters{};
     std::string program;

@@ -1,9 +1,11 @@
 // The draw context on Linux: its device context is a Framebuffer, drawn into by GDI's rules
 // (widgets/raster.h), text through fontconfig and FreeType. Pens and brushes are only colours
-// here; a selected font is a platform object, counted while the context holds it. Without a
-// device context nothing is drawn (a window's framebuffer comes with the X11 window).
+// here; a selected font is a platform object, counted while the context holds it. A context of a
+// window draws into the window's framebuffer and shows it when it goes; without either nothing
+// is drawn. The mouse reads are the window's (frame_window_xcb.cpp).
 #include "widgets/draw_context.h"
 #include "widgets/font_freetype.h"
+#include "widgets/frame_window_platform.h"
 #include "widgets/framebuffer.h"
 #include "widgets/platform_objects.h"
 #include "widgets/raster.h"
@@ -32,10 +34,18 @@ CRect intersection(const CRect& a, const CRect& b) {
 } // namespace
 
 CDrawContext::CDrawContext(CFrame* owner, void* context, void* windowHandle)
-    : frame(owner), deviceContext(context), window(windowHandle) {}
+    : frame(owner), deviceContext(context), window(windowHandle) {
+    if (!deviceContext && window) {
+        deviceContext = windowFramebuffer(window);
+    }
+}
 
 CDrawContext::~CDrawContext() {
     releaseObjects();
+    // What was drawn into a window's pixels goes to the screen.
+    if (window && deviceContext) {
+        presentWindow(window);
+    }
 }
 
 void CDrawContext::releaseObjects() {
@@ -107,15 +117,6 @@ void CDrawContext::drawString(const char* text, const CRect& rect, bool opaque, 
         }
     }
     selected.draw(target, text, placement.cell.topLeft(), placement.clip, pixelOf(fontColor));
-}
-
-// No pointer yet: the X11 window will read it.
-long CDrawContext::readSystemMouseButtons() const {
-    return 0;
-}
-
-CPoint CDrawContext::readSystemMouseLocation() const {
-    return {};
 }
 
 } // namespace VSTGUI

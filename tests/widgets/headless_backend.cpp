@@ -1,10 +1,13 @@
-// The frame's window for native test builds, until the widget set has an X11 window: there is
-// none, the frame counts as open while it has a parent, and time is the steady clock. Drawing,
-// bitmaps and text are the widget set's own Linux back end, on framebuffers.
+// The frame's window for the native widget tests, which run without an X server: there is none,
+// the frame counts as open while it has a parent, the tests feed the mouse, and time is the
+// steady clock. Drawing, bitmaps and text are the widget set's own Linux back end, on
+// framebuffers; the real window is frame_window_xcb.cpp.
 #include <chrono>
 
 #include "tests/widgets/widget_test_support.h"
+#include "widgets/draw_context.h"
 #include "widgets/frame.h"
+#include "widgets/frame_window_platform.h"
 
 namespace VSTGUI {
 
@@ -24,6 +27,20 @@ unsigned long systemTicks() {
 }
 long systemDoubleClickTime() {
     return 500;
+}
+
+// No window, so no pixels behind one and no pointer: the tests feed the mouse.
+Framebuffer* windowFramebuffer(void*) {
+    return nullptr;
+}
+void presentWindow(void*) {}
+void paintPendingWindows() {}
+
+long CDrawContext::readSystemMouseButtons() const {
+    return 0;
+}
+CPoint CDrawContext::readSystemMouseLocation() const {
+    return {};
 }
 
 } // namespace VSTGUI

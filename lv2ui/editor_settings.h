@@ -1,0 +1,20 @@
+// The LV2 editor's settings, in the file "settings" beside the user presets
+// ($XDG_CONFIG_HOME/Sonadrix/Orvalle Vol.2/settings): lines of "Name=value". Layout=tall opens
+// the tall pedal layout, Layout=wide (the default) the wide one. Unknown names, malformed lines
+// and a missing file leave the defaults.
+#pragma once
+
+#include <string>
+
+namespace kel::lv2ui {
+
+struct EditorSettings {
+    bool tallLayout = false;
+};
+
+// Pure: the settings a file's text gives.
+EditorSettings parseEditorSettings(const std::string& text);
+// The user's settings file, read now.
+EditorSettings readEditorSettings();
+
+} // namespace kel::lv2ui

@@ -1,0 +1,91 @@
+// The preset bank's back ends on Linux: the user presets in the user's files, archive files on
+// the file system, and, until the editor's menus and dialogs come to Linux, a slot menu and an
+// options menu that show nothing (a right click on a P button or a click on OPTIONS does
+// nothing) and dialogs that are never asked for.
+#include <cstdio>
+#include <memory>
+
+#include "presets/archive_file.h"
+#include "presets/file_preset_store.h"
+#include "presets/preset_menus.h"
+#include "presets/preset_user_interface.h"
+
+namespace kel::presets {
+
+namespace {
+
+class MenusWithoutWindows : public PresetMenus {
+public:
+    // The slot menu counts as built: the quick slots work without it.
+    bool buildSlotMenu(const std::vector<std::string>&) override { return true; }
+    bool addUserPreset(int, const std::string&) override { return true; }
+    void finishSlotMenu(bool) override {}
+    bool hasSlotMenu() const override { return true; }
+    void releaseSlotMenu() override {}
+    int trackSlotMenu(void*, int, int, const std::string&, bool, int) override { return 0; }
+    int trackOptionsMenu(void*, int, int, bool, bool) override { return 0; }
+};
+
+// Reached only from the menus above, which choose nothing: every question is declined.
+class DialogsWithoutWindows : public PresetUserInterface {
+public:
+    bool chooseArchiveToSave(void*, std::string&) override { return false; }
+    bool chooseArchiveToOpen(void*, std::string&) override { return false; }
+    MessageAnswer message(void*, const char*, const char*, MessageKind) override {
+        return MessageAnswer::Cancel;
+    }
+    int askPresetName(void*, KelPresetBank&) override { return -1; }
+    bool openHelp(void*) override { return false; }
+};
+
+class FileSource : public ByteSource {
+public:
+    explicit FileSource(std::FILE* opened) : file(opened) {}
+    ~FileSource() override { std::fclose(file); }
+    bool read(std::uint8_t* buffer, std::size_t size, std::size_t& got) override {
+        got = std::fread(buffer, 1, size, file);
+        return got == size || !std::ferror(file);
+    }
+
+private:
+    std::FILE* file;
+};
+
+class FileSink : public ByteSink {
+public:
+    explicit FileSink(std::FILE* opened) : file(opened) {}
+    ~FileSink() override { std::fclose(file); }
+    bool write(const std::uint8_t* data, std::size_t size) override {
+        return std::fwrite(data, 1, size, file) == size && std::fflush(file) == 0;
+    }
+
+private:
+    std::FILE* file;
+};
+
+} // namespace
+
+std::unique_ptr<UserPresetStore> makeUserPresetStore() {
+    return std::make_unique<FilePresetStore>(defaultPresetFolder());
+}
+
+std::unique_ptr<PresetMenus> makePresetMenus() {
+    return std::make_unique<MenusWithoutWindows>();
+}
+
+PresetUserInterface& systemPresetUserInterface() {
+    static DialogsWithoutWindows dialogs;
+    return dialogs;
+}
+
+std::unique_ptr<ByteSource> openArchiveFile(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rbe");
+    return file ? std::make_unique<FileSource>(file) : nullptr;
+}
+
+std::unique_ptr<ByteSink> createArchiveFile(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "wbe");
+    return file ? std::make_unique<FileSink>(file) : nullptr;
+}
+
+} // namespace kel::presets

@@ -1,0 +1,560 @@
+// The frame's window on Linux: an X window of its own inside the host's, on an XCB connection
+// of its own, so that the host's toolkit and its error handler never see our requests; errors
+// come back as events here and are let go. The frame draws into the window's framebuffer, which
+// goes to the screen with PutImage. Everything runs on the thread that opened the window.
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "widgets/draw_context.h"
+#include "widgets/frame.h"
+#include "widgets/frame_window_platform.h"
+#include "widgets/frame_window_xcb.h"
+#include "widgets/framebuffer.h"
+#include "widgets/platform_objects.h"
+
+namespace VSTGUI {
+
+namespace {
+
+// X's modifier and button bits in event states and pointer queries.
+constexpr std::uint16_t kShiftMask = 1;
+constexpr std::uint16_t kControlMask = 4;
+constexpr std::uint16_t kAltMask = 8;
+constexpr std::uint16_t kButton1Mask = 1 << 8;
+constexpr std::uint16_t kButton2Mask = 1 << 9;
+constexpr std::uint16_t kButton3Mask = 1 << 10;
+// Keysyms of the arrow keys.
+constexpr std::uint32_t kLeftKey = 0xff51, kUpKey = 0xff52, kRightKey = 0xff53, kDownKey = 0xff54;
+// Shown at most this often while a control holds the mouse (ms): about the screen's rate.
+constexpr long kPresentInterval = 8;
+
+long steadyMilliseconds() {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count());
+}
+
+struct FrameWindow {
+    CFrame* frame = nullptr;
+    xcb_connection_t* connection = nullptr;
+    xcb_window_t window = 0;
+    xcb_colormap_t colormap = 0;
+    xcb_gcontext_t context = 0;
+    std::uint8_t depth = 24;
+    bool swapBytes = false; // the server takes its pixels most significant byte first
+    Framebuffer pixels;
+    bool dirty = true;
+    // The exposed area so far: a window is exposed in pieces, the last with count 0, and is
+    // painted once as a whole, as Windows paints its update region's bounds.
+    CRect exposed;
+    bool anyExposed = false;
+    long lastPresent = 0;
+    // The button of the click being handled, until a read has reported it: a click may already
+    // be over in the server when the control first asks.
+    long pressedButton = 0;
+    std::uint16_t pressState = 0;
+    const std::atomic<bool>* releaseFlag = nullptr; // set: the buttons read as released
+    bool gone = false;
+    // Events that came while a control held the mouse, handled once it lets go.
+    std::deque<xcb_generic_event_t*> held;
+    // The keyboard map: keysyms of each keycode from the first, perKeycode a code.
+    std::vector<xcb_keysym_t> keysyms;
+    std::uint8_t firstKeycode = 0;
+    std::uint8_t perKeycode = 0;
+    std::thread::id thread = std::this_thread::get_id();
+};
+
+// The open windows, for paintPendingWindows to find those of its thread.
+std::mutex windowsLock;
+std::vector<FrameWindow*> openWindows;
+
+FrameWindow* windowOf(void* window) {
+    return static_cast<FrameWindow*>(window);
+}
+
+const xcb_screen_t* screenOf(xcb_connection_t* connection, int number) {
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; screens.rem > 0; ++i, xcb_screen_next(&screens)) {
+        if (i == number) {
+            return screens.data;
+        }
+    }
+    return nullptr;
+}
+
+// A 24-bit TrueColor visual of the screen, its default one when that is such: whatever visual
+// the host's window has, ours is one our pixels are made for.
+const xcb_visualtype_t* trueColorVisual(const xcb_screen_t& screen) {
+    const xcb_visualtype_t* found = nullptr;
+    for (xcb_depth_iterator_t depths = xcb_screen_allowed_depths_iterator(&screen); depths.rem > 0;
+         xcb_depth_next(&depths)) {
+        if (depths.data->depth != 24) {
+            continue;
+        }
+        for (xcb_visualtype_iterator_t visuals = xcb_depth_visuals_iterator(depths.data);
+             visuals.rem > 0; xcb_visualtype_next(&visuals)) {
+            const xcb_visualtype_t* visual = visuals.data;
+            if (visual->_class != XCB_VISUAL_CLASS_TRUE_COLOR || visual->red_mask != 0xff0000 ||
+                visual->green_mask != 0x00ff00 || visual->blue_mask != 0x0000ff) {
+                continue;
+            }
+            if (!found || visual->visual_id == screen.root_visual) {
+                found = visual;
+            }
+        }
+    }
+    return found;
+}
+
+// Whether pixels of depth 24 travel as 32-bit words, as Framebuffer holds them.
+bool takesWordPixels(xcb_connection_t* connection) {
+    const xcb_setup_t* setup = xcb_get_setup(connection);
+    for (xcb_format_iterator_t formats = xcb_setup_pixmap_formats_iterator(setup); formats.rem > 0;
+         xcb_format_next(&formats)) {
+        if (formats.data->depth == 24) {
+            return formats.data->bits_per_pixel == 32;
+        }
+    }
+    return false;
+}
+
+void readKeyboardMap(FrameWindow& w) {
+    const xcb_setup_t* setup = xcb_get_setup(w.connection);
+    const std::uint8_t first = setup->min_keycode;
+    const int count = setup->max_keycode - first + 1;
+    xcb_get_keyboard_mapping_reply_t* reply = xcb_get_keyboard_mapping_reply(
+        w.connection,
+        xcb_get_keyboard_mapping(w.connection, first, static_cast<std::uint8_t>(count)), nullptr);
+    if (!reply) {
+        return;
+    }
+    const xcb_keysym_t* symbols = xcb_get_keyboard_mapping_keysyms(reply);
+    w.keysyms.assign(symbols, symbols + xcb_get_keyboard_mapping_keysyms_length(reply));
+    w.firstKeycode = first;
+    w.perKeycode = reply->keysyms_per_keycode;
+    std::free(reply);
+}
+
+std::uint32_t keysymOf(const FrameWindow& w, xcb_keycode_t code) {
+    const std::size_t index = static_cast<std::size_t>(code - w.firstKeycode) * w.perKeycode;
+    return code >= w.firstKeycode && w.perKeycode > 0 && index < w.keysyms.size() ? w.keysyms[index]
+                                                                                  : 0;
+}
+
+// The window manager's size hints, minimum and maximum the window's size (WM_NORMAL_HINTS, 18
+// words: flags, then x, y, width, height, minimum, maximum, ...): hosts that read them keep the
+// size fixed.
+void fixSize(xcb_connection_t* connection, xcb_window_t window, int width, int height) {
+    constexpr std::uint32_t kMinimumSize = 16, kMaximumSize = 32;
+    std::uint32_t hints[18] = {};
+    hints[0] = kMinimumSize | kMaximumSize;
+    hints[5] = hints[7] = static_cast<std::uint32_t>(width);
+    hints[6] = hints[8] = static_cast<std::uint32_t>(height);
+    constexpr xcb_atom_t kWmNormalHints = 40, kWmSizeHints = 41; // predefined atoms
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, kWmNormalHints, kWmSizeHints, 32,
+                        18, hints);
+}
+
+void present(FrameWindow& w, bool whenDue = false) {
+    if (!w.connection || w.gone || !w.dirty || w.pixels.empty()) {
+        return;
+    }
+    const long now = steadyMilliseconds();
+    if (whenDue && now - w.lastPresent < kPresentInterval) {
+        return;
+    }
+    w.lastPresent = now;
+    w.dirty = false;
+    const int width = w.pixels.width();
+    // As many rows a request as the server takes, with room for the request's own words.
+    const std::size_t requestBytes = xcb_get_maximum_request_length(w.connection) * 4u;
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4u;
+    const int rowsAtOnce =
+        static_cast<int>(std::max<std::size_t>(1, (requestBytes - 64) / rowBytes));
+    std::vector<std::uint8_t> swapped;
+    for (int top = 0; top < w.pixels.height(); top += rowsAtOnce) {
+        const int rows = std::min(rowsAtOnce, w.pixels.height() - top);
+        const auto* data = reinterpret_cast<const std::uint8_t*>(w.pixels.row(top));
+        const std::size_t size = rowBytes * static_cast<std::size_t>(rows);
+        if (w.swapBytes) {
+            swapped.assign(data, data + size);
+            for (std::size_t i = 0; i + 3 < size; i += 4) {
+                std::swap(swapped[i], swapped[i + 3]);
+                std::swap(swapped[i + 1], swapped[i + 2]);
+            }
+            data = swapped.data();
+        }
+        xcb_put_image(w.connection, XCB_IMAGE_FORMAT_Z_PIXMAP, w.window, w.context,
+                      static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(rows), 0,
+                      static_cast<std::int16_t>(top), 0, w.depth, static_cast<std::uint32_t>(size),
+                      data);
+    }
+    xcb_flush(w.connection);
+}
+
+void paint(FrameWindow& w, const CRect& area) {
+    if (!w.frame) {
+        return;
+    }
+    CDrawContext context(w.frame, nullptr, &w); // the window's pixels, shown when it goes
+    w.frame->drawRect(&context, area);
+}
+
+void expose(FrameWindow& w, const xcb_expose_event_t& event) {
+    const CRect piece = CRect::fromSize({event.x, event.y}, event.width, event.height);
+    if (!w.anyExposed) {
+        w.exposed = piece;
+        w.anyExposed = true;
+    } else {
+        w.exposed =
+            CRect(std::min(w.exposed.left, piece.left), std::min(w.exposed.top, piece.top),
+                  std::max(w.exposed.right, piece.right), std::max(w.exposed.bottom, piece.bottom));
+    }
+    if (event.count == 0) {
+        w.anyExposed = false;
+        paint(w, w.exposed);
+    }
+}
+
+long buttonBit(std::uint8_t button) {
+    switch (button) {
+    case 1:
+        return kLButton;
+    case 2:
+        return kMButton;
+    case 3:
+        return kRButton;
+    default:
+        return 0;
+    }
+}
+
+long modifierBits(std::uint16_t state) {
+    long bits = 0;
+    bits |= (state & kShiftMask) ? long{kShift} : 0;
+    bits |= (state & kControlMask) ? long{kControl} : 0;
+    bits |= (state & kAltMask) ? long{kAlt} : 0;
+    return bits;
+}
+
+// Events while a control holds the mouse: paints are done and pointer events are in the pointer
+// query already; the rest waits.
+void takeEventsMeanwhile(FrameWindow& w) {
+    while (xcb_generic_event_t* event = xcb_poll_for_event(w.connection)) {
+        const std::uint8_t type = event->response_type & 0x7f;
+        if (type == XCB_EXPOSE) {
+            expose(w, *reinterpret_cast<xcb_expose_event_t*>(event));
+            std::free(event);
+        } else if (type == XCB_MOTION_NOTIFY || type == XCB_BUTTON_RELEASE) {
+            std::free(event);
+        } else if (type == XCB_DESTROY_NOTIFY) {
+            w.gone = true;
+            std::free(event);
+        } else {
+            w.held.push_back(event);
+        }
+    }
+    if (xcb_connection_has_error(w.connection)) {
+        w.gone = true;
+    }
+}
+
+void handleEvent(FrameWindow& w, xcb_generic_event_t* event) {
+    CFrame* frame = w.frame;
+    switch (event->response_type & 0x7f) {
+    case XCB_EXPOSE:
+        expose(w, *reinterpret_cast<xcb_expose_event_t*>(event));
+        break;
+    case XCB_BUTTON_PRESS: {
+        const auto* press = reinterpret_cast<xcb_button_press_event_t*>(event);
+        if (!frame) {
+            break;
+        }
+        if (press->detail == 4 || press->detail == 5) {
+            // Wheel up is a step forward, as Windows counts it.
+            frame->onWheel(press->detail == 4 ? 1.0f : -1.0f);
+            break;
+        }
+        const long button = buttonBit(press->detail);
+        if (button == 0) {
+            break;
+        }
+        // The arrow keys come to the window that was clicked.
+        xcb_set_input_focus(w.connection, XCB_INPUT_FOCUS_PARENT, w.window, XCB_CURRENT_TIME);
+        w.pressedButton = button;
+        w.pressState = press->state;
+        CDrawContext context(frame, nullptr, &w);
+        CPoint where(press->event_x, press->event_y);
+        frame->mouse(&context, where);
+        w.pressedButton = 0;
+        break;
+    }
+    case XCB_KEY_PRESS:
+    case XCB_KEY_RELEASE: {
+        const auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
+        const std::uint32_t symbol = keysymOf(w, key->detail);
+        KeyCode code;
+        code.virt = symbol == kLeftKey    ? VKEY_LEFT
+                    : symbol == kUpKey    ? VKEY_UP
+                    : symbol == kRightKey ? VKEY_RIGHT
+                    : symbol == kDownKey  ? VKEY_DOWN
+                                          : 0;
+        code.modifier = (key->state & kShiftMask) ? 1 : 0;
+        if (frame && code.virt != 0) {
+            if ((event->response_type & 0x7f) == XCB_KEY_PRESS) {
+                frame->onKeyDown(code);
+            } else {
+                frame->onKeyUp(code);
+            }
+        }
+        break;
+    }
+    case XCB_DESTROY_NOTIFY:
+        w.gone = true;
+        break;
+    default:
+        break; // errors of our own requests among them: nothing to do about them
+    }
+}
+
+void closeConnection(FrameWindow& w) {
+    for (xcb_generic_event_t* event : w.held) {
+        std::free(event);
+    }
+    w.held.clear();
+    if (w.connection) {
+        if (!w.gone && w.window) {
+            xcb_destroy_window(w.connection, w.window);
+        }
+        if (w.context) {
+            xcb_free_gc(w.connection, w.context);
+        }
+        if (w.colormap) {
+            xcb_free_colormap(w.connection, w.colormap);
+        }
+        xcb_flush(w.connection);
+        xcb_disconnect(w.connection);
+        w.connection = nullptr;
+    }
+}
+
+} // namespace
+
+unsigned long systemTicks() {
+    return static_cast<unsigned long>(steadyMilliseconds());
+}
+
+long systemDoubleClickTime() {
+    return 500;
+}
+
+void CFrame::openWindow() {
+    auto* w = new FrameWindow;
+    w->frame = this;
+    int screenNumber = 0;
+    w->connection = xcb_connect(nullptr, &screenNumber);
+    const xcb_screen_t* screen =
+        xcb_connection_has_error(w->connection) ? nullptr : screenOf(w->connection, screenNumber);
+    const xcb_visualtype_t* visual = screen ? trueColorVisual(*screen) : nullptr;
+    if (!visual || !takesWordPixels(w->connection)) {
+        closeConnection(*w);
+        delete w;
+        return;
+    }
+    w->swapBytes = xcb_get_setup(w->connection)->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
+    w->pixels = Framebuffer(size.width(), size.height());
+    const auto parent = static_cast<xcb_window_t>(reinterpret_cast<std::uintptr_t>(parentWindow));
+    // Our own colormap and border: the parent's visual may be another one.
+    w->colormap = xcb_generate_id(w->connection);
+    xcb_create_colormap(w->connection, XCB_COLORMAP_ALLOC_NONE, w->colormap, screen->root,
+                        visual->visual_id);
+    w->window = xcb_generate_id(w->connection);
+    const std::uint32_t mask =
+        XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_EVENT_MASK | XCB_CW_COLORMAP;
+    const std::uint32_t values[] = {
+        0, 0,
+        XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
+            XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE |
+            XCB_EVENT_MASK_STRUCTURE_NOTIFY,
+        w->colormap};
+    xcb_generic_error_t* error = xcb_request_check(
+        w->connection,
+        xcb_create_window_checked(w->connection, 24, w->window, parent ? parent : screen->root, 0,
+                                  0, static_cast<std::uint16_t>(size.width()),
+                                  static_cast<std::uint16_t>(size.height()), 0,
+                                  XCB_WINDOW_CLASS_INPUT_OUTPUT, visual->visual_id, mask, values));
+    if (error) {
+        std::free(error);
+        w->window = 0;
+        closeConnection(*w);
+        delete w;
+        return;
+    }
+    w->context = xcb_generate_id(w->connection);
+    xcb_create_gc(w->connection, w->context, w->window, 0, nullptr);
+    fixSize(w->connection, w->window, size.width(), size.height());
+    readKeyboardMap(*w);
+    xcb_map_window(w->connection, w->window);
+    xcb_flush(w->connection);
+    detail::countUserObjects(1);
+    {
+        const std::lock_guard<std::mutex> guard(windowsLock);
+        openWindows.push_back(w);
+    }
+    window = w;
+    open = true;
+}
+
+void CFrame::closeWindow() {
+    FrameWindow* w = windowOf(window);
+    if (w) {
+        {
+            const std::lock_guard<std::mutex> guard(windowsLock);
+            openWindows.erase(std::remove(openWindows.begin(), openWindows.end(), w),
+                              openWindows.end());
+        }
+        w->frame = nullptr;
+        closeConnection(*w);
+        delete w;
+        detail::countUserObjects(-1);
+        window = nullptr;
+    }
+    open = false;
+}
+
+Framebuffer* windowFramebuffer(void* window) {
+    FrameWindow* w = windowOf(window);
+    if (!w) {
+        return nullptr;
+    }
+    w->dirty = true;
+    return &w->pixels;
+}
+
+void presentWindow(void* window) {
+    if (FrameWindow* w = windowOf(window)) {
+        present(*w);
+    }
+}
+
+void paintPendingWindows() {
+    std::vector<FrameWindow*> mine;
+    {
+        const std::lock_guard<std::mutex> guard(windowsLock);
+        for (FrameWindow* w : openWindows) {
+            if (w->thread == std::this_thread::get_id()) {
+                mine.push_back(w);
+            }
+        }
+    }
+    for (FrameWindow* w : mine) {
+        takeEventsMeanwhile(*w);
+        present(*w);
+    }
+}
+
+long CDrawContext::readSystemMouseButtons() const {
+    FrameWindow* w = windowOf(window ? window : (frame ? frame->getSystemWindow() : nullptr));
+    if (!w || w->gone || (w->releaseFlag && w->releaseFlag->load())) {
+        return 0;
+    }
+    present(*w, true);
+    if (w->pressedButton != 0) {
+        // The click being handled, as its event had it, once.
+        const long buttons = w->pressedButton | modifierBits(w->pressState);
+        w->pressedButton = 0;
+        return buttons;
+    }
+    takeEventsMeanwhile(*w);
+    xcb_query_pointer_reply_t* reply = xcb_query_pointer_reply(
+        w->connection, xcb_query_pointer(w->connection, w->window), nullptr);
+    if (!reply) {
+        return 0;
+    }
+    const std::uint16_t state = reply->mask;
+    std::free(reply);
+    long buttons = modifierBits(state);
+    buttons |= (state & kButton1Mask) ? long{kLButton} : 0;
+    buttons |= (state & kButton2Mask) ? long{kMButton} : 0;
+    buttons |= (state & kButton3Mask) ? long{kRButton} : 0;
+    return buttons;
+}
+
+CPoint CDrawContext::readSystemMouseLocation() const {
+    FrameWindow* w = windowOf(window ? window : (frame ? frame->getSystemWindow() : nullptr));
+    if (!w || w->gone) {
+        return {};
+    }
+    present(*w, true);
+    xcb_query_pointer_reply_t* reply = xcb_query_pointer_reply(
+        w->connection, xcb_query_pointer(w->connection, w->window), nullptr);
+    if (!reply) {
+        return {};
+    }
+    const CPoint where(reply->win_x, reply->win_y);
+    std::free(reply);
+    return where;
+}
+
+namespace xcb {
+
+int eventDescriptor(const CFrame& frame) {
+    const FrameWindow* w = windowOf(frame.getSystemWindow());
+    return w && w->connection ? xcb_get_file_descriptor(w->connection) : -1;
+}
+
+bool handleEvents(CFrame& frame) {
+    FrameWindow* w = windowOf(frame.getSystemWindow());
+    if (!w || !w->connection) {
+        return false;
+    }
+    // What waited during a control's mouse loop first, then what came since.
+    while (!w->held.empty() && !w->gone) {
+        xcb_generic_event_t* event = w->held.front();
+        w->held.pop_front();
+        handleEvent(*w, event);
+        std::free(event);
+    }
+    while (!w->gone) {
+        xcb_generic_event_t* event = xcb_poll_for_event(w->connection);
+        if (!event) {
+            break;
+        }
+        handleEvent(*w, event);
+        std::free(event);
+        // A click may have closed the window under us (the frame goes only after this returns).
+        if (!frame.getSystemWindow()) {
+            return false;
+        }
+    }
+    if (xcb_connection_has_error(w->connection)) {
+        w->gone = true;
+    }
+    present(*w);
+    return !w->gone;
+}
+
+void releaseMouseOn(CFrame& frame, const std::atomic<bool>& flag) {
+    if (FrameWindow* w = windowOf(frame.getSystemWindow())) {
+        w->releaseFlag = &flag;
+    }
+}
+
+unsigned long windowId(const CFrame& frame) {
+    const FrameWindow* w = windowOf(frame.getSystemWindow());
+    return w ? w->window : 0;
+}
+
+} // namespace xcb
+
+} // namespace VSTGUI
