@@ -348,6 +348,12 @@ void KelPropPage::applyParameter(VstInt32 index, float value) {
 void KelPropPage::idle() {
     if (windowOpen.load()) {
         applyHandedOver();
+        // A damaged file of the user presets, set aside by the store: said in red.
+        const std::string damage = presetBank ? presetBank->takeDamageReport() : std::string();
+        if (!damage.empty() && statusDisplay) {
+            statusDisplay->setFontColor(kErrorColor);
+            statusDisplay->setText((" " + damage).c_str());
+        }
     }
     AEffGUIEditor::idle();
 }

@@ -74,6 +74,10 @@ public:
     // preset until a later refresh succeeds.
     bool refresh();
 
+    // What the store found damaged and set aside since the last call, for the user to hear of;
+    // empty when nothing was.
+    std::string takeDamageReport() { return store->takeDamageReport(); }
+
     // Slot 1 to 4; name takes kPresetNameBufferSize bytes.
     bool getSlotName(int slot, char* name);
     // Name of preset number n (built-in or user); false when the user-preset key is not open or

@@ -53,10 +53,12 @@ done
 
 # The tar.gz of the LV2 bundles.
 lv2name=$name-lv2
-bundles=(sonadrix-hn6-clean-preamp.lv2/hn6-clean-preamp.so sonadrix-hn6-clean-preamp.lv2/manifest.ttl
+bundles=(sonadrix-hn6-clean-preamp.lv2/hn6-clean-preamp.so
+    sonadrix-hn6-clean-preamp.lv2/hn6-clean-preamp-ui.so sonadrix-hn6-clean-preamp.lv2/manifest.ttl
     sonadrix-hn6-clean-preamp.lv2/plugin.ttl sonadrix-hn6-clean-preamp.lv2/presets.ttl
     sonadrix-hn6-clean-preamp.lv2/LICENSE.txt
-    sonadrix-kr6-crunch-preamp.lv2/kr6-crunch-preamp.so sonadrix-kr6-crunch-preamp.lv2/manifest.ttl
+    sonadrix-kr6-crunch-preamp.lv2/kr6-crunch-preamp.so
+    sonadrix-kr6-crunch-preamp.lv2/kr6-crunch-preamp-ui.so sonadrix-kr6-crunch-preamp.lv2/manifest.ttl
     sonadrix-kr6-crunch-preamp.lv2/plugin.ttl sonadrix-kr6-crunch-preamp.lv2/presets.ttl
     sonadrix-kr6-crunch-preamp.lv2/LICENSE.txt)
 lv2files=("${common[@]}" "${bundles[@]}")

@@ -118,16 +118,18 @@ bundles=(sonadrix-hn6-clean-preamp.lv2:hn6-clean-preamp.so
 mkdir -p "$lv2top"
 for entry in "${bundles[@]}"; do
     bundle=${entry%%:*} module=${entry##*:}
-    for file in "$module" manifest.ttl plugin.ttl presets.ttl LICENSE.txt; do
+    for file in "$module" "${module%.so}-ui.so" manifest.ttl plugin.ttl presets.ttl LICENSE.txt; do
         if [ ! -f "$fromlv2/$bundle/$file" ]; then
             echo "package.sh: $fromlv2/$bundle/$file is missing" >&2
             exit 1
         fi
     done
-    if [ "$(elf_machine "$fromlv2/$bundle/$module")" != 3e ]; then
-        echo "package.sh: $fromlv2/$bundle/$module is not an x86-64 Linux module" >&2
-        exit 1
-    fi
+    for binary in "$module" "${module%.so}-ui.so"; do
+        if [ "$(elf_machine "$fromlv2/$bundle/$binary")" != 3e ]; then
+            echo "package.sh: $fromlv2/$bundle/$binary is not an x86-64 Linux module" >&2
+            exit 1
+        fi
+    done
     cp -r "$fromlv2/$bundle" "$lv2top/"
 done
 

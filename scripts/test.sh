@@ -16,7 +16,7 @@ rm -rf build/fresh
 declare -A installed=(
     [win32]="HN-6 Clean Preamp.dll:KR-6 Crunch Preamp.dll:Orvalle1.chm"
     [win64]="HN-6 Clean Preamp.dll:KR-6 Crunch Preamp.dll:Orvalle1.chm"
-    [lv2]="sonadrix-hn6-clean-preamp.lv2/manifest.ttl:sonadrix-kr6-crunch-preamp.lv2/manifest.ttl"
+    [lv2]="sonadrix-hn6-clean-preamp.lv2/manifest.ttl:sonadrix-kr6-crunch-preamp.lv2/manifest.ttl:sonadrix-hn6-clean-preamp.lv2/hn6-clean-preamp-ui.so:sonadrix-kr6-crunch-preamp.lv2/kr6-crunch-preamp-ui.so"
 )
 for preset in win32 win64 lv2; do
     folder=build/$preset
