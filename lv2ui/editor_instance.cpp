@@ -7,7 +7,6 @@
 #include <new>
 
 #include "editor/kel_prop_page.h"
-#include "lv2ui/editor_settings.h"
 #include "presets/layout_selector.h"
 #include "widgets/frame.h"
 #include "widgets/frame_window_xcb.h"
@@ -36,8 +35,9 @@ std::unique_ptr<EditorInstance> EditorInstance::create(const model::PluginDescri
             return nullptr; // the destructor ends the thread
         }
         if (host.resize) {
-            const editor::EditorLayout& size = editor::layoutFor(
-                instance->tallLayout ? presets::kTallLayoutSelector : presets::kWideLayoutSelector);
+            const editor::EditorLayout& size =
+                editor::layoutFor(instance->settings.tallLayout ? presets::kTallLayoutSelector
+                                                                : presets::kWideLayoutSelector);
             host.resize->ui_resize(host.resize->handle, size.width, size.height);
         }
     }
@@ -46,8 +46,7 @@ std::unique_ptr<EditorInstance> EditorInstance::create(const model::PluginDescri
 
 EditorInstance::EditorInstance(const model::PluginDescription& description,
                                const HostFeatures& features)
-    : plugin(description), host(features), link(description),
-      tallLayout(readEditorSettings().tallLayout) {}
+    : plugin(description), host(features), link(description), settings(readEditorSettings()) {}
 
 EditorInstance::~EditorInstance() {
     closing.store(true);
@@ -133,9 +132,11 @@ bool EditorInstance::openEditor() {
         return false;
     }
     if (made->bank()) {
-        made->bank()->setLayoutSelector(tallLayout ? presets::kTallLayoutSelector
-                                                   : presets::kWideLayoutSelector);
+        made->bank()->setLayoutSelector(settings.tallLayout ? presets::kTallLayoutSelector
+                                                            : presets::kWideLayoutSelector);
     }
+    // One mode for every knob of the module, as a VST 2.x host sets it.
+    made->setKnobMode(settings.linearKnobs ? 2 : 0);
     {
         const std::lock_guard<std::mutex> guard(pageLock);
         page.reset(made);

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <thread>
 
+#include "lv2ui/editor_settings.h"
 #include "lv2ui/port_effect_link.h"
 #include "model/plugin_description.h"
 
@@ -78,7 +79,7 @@ private:
     const model::PluginDescription& plugin;
     const HostFeatures host;
     PortEffectLink link;
-    bool tallLayout = false;
+    EditorSettings settings;
 
     // The editor's thread's own.
     std::unique_ptr<editor::KelPropPage> page;

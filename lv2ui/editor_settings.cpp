@@ -43,6 +43,8 @@ EditorSettings parseEditorSettings(const std::string& text) {
         const std::string value = lowerCase(trimmed(line.substr(equals + 1)));
         if (name == "layout" && (value == "tall" || value == "wide")) {
             settings.tallLayout = value == "tall";
+        } else if (name == "knobs" && (value == "linear" || value == "circular")) {
+            settings.linearKnobs = value == "linear";
         }
     }
     return settings;

@@ -1,7 +1,8 @@
 // The LV2 editor's settings, in the file "settings" beside the user presets
 // ($XDG_CONFIG_HOME/Sonadrix/Orvalle Vol.2/settings): lines of "Name=value". Layout=tall opens
-// the tall pedal layout, Layout=wide (the default) the wide one. Unknown names, malformed lines
-// and a missing file leave the defaults.
+// the tall pedal layout, Layout=wide (the default) the wide one; Knobs=linear turns the knobs by
+// dragging up and right, Knobs=circular (the default) by dragging round their faces. Unknown
+// names, malformed lines and a missing file leave the defaults.
 #pragma once
 
 #include <string>
@@ -10,6 +11,7 @@ namespace kel::lv2ui {
 
 struct EditorSettings {
     bool tallLayout = false;
+    bool linearKnobs = false;
 };
 
 // Pure: the settings a file's text gives.

@@ -7,7 +7,7 @@
 
 using kel::lv2ui::parseEditorSettings;
 
-TEST(EditorSettings, TheLayoutLineChoosesTheSkinAndAnythingElseLeavesTheWideOne) {
+TEST(EditorSettings, LinesChooseTheSkinAndTheKnobsAndAnythingElseLeavesTheDefaults) {
     const struct {
         std::string text;
         bool tall;
@@ -28,4 +28,7 @@ TEST(EditorSettings, TheLayoutLineChoosesTheSkinAndAnythingElseLeavesTheWideOne)
     for (const auto& c : cases) {
         EXPECT_EQ(parseEditorSettings(c.text).tallLayout, c.tall) << c.text;
     }
+    EXPECT_TRUE(parseEditorSettings("Knobs = Linear").linearKnobs);
+    EXPECT_FALSE(parseEditorSettings("Knobs=linear\nKnobs=circular").linearKnobs);
+    EXPECT_FALSE(parseEditorSettings("Knobs=straight").linearKnobs);
 }
