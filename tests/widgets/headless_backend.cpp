@@ -4,7 +4,7 @@
 // framebuffers; the real window is frame_window_xcb.cpp.
 #include <chrono>
 
-#include "tests/widgets/widget_test_support.h"
+#include "tests/widgets/headless_backend.h"
 #include "widgets/draw_context.h"
 #include "widgets/frame.h"
 #include "widgets/frame_window_platform.h"
