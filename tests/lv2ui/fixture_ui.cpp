@@ -9,7 +9,9 @@
 //   port 11 = 1  leak a file descriptor and an X pixmap when cleaned up, to show the leak
 //                checks can fail (the server keeps the pixmap until a client kills every
 //                client's temporary resources: XKillClient with AllTemporary)
-// Two descriptors: https://sonadrix.com/lv2/test/fixture-ui#main (266x220) and #small (160x120).
+// Its descriptors: https://sonadrix.com/lv2/test/fixture-ui#main (266x220), #small (160x120), and
+// #careless, #main making a known mistake: its window takes the screen's visual but its parent's
+// colormap and border, which the X server refuses under a parent of another visual.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <lv2/ui/ui.h>
@@ -20,12 +22,14 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <thread>
 
 namespace {
 
 constexpr const char* kMainUri = "https://sonadrix.com/lv2/test/fixture-ui#main";
 constexpr const char* kSmallUri = "https://sonadrix.com/lv2/test/fixture-ui#small";
+constexpr const char* kCarelessUri = "https://sonadrix.com/lv2/test/fixture-ui#careless";
 constexpr uint32_t kSliderPorts = 4;
 constexpr uint32_t kResizeWidthPort = 8;
 constexpr uint32_t kCloseRequestPort = 9;
@@ -200,10 +204,13 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor* descriptor, const char*, const 
     attributes.border_pixel = 0;
     attributes.colormap = ui->colormap;
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | ButtonMotionMask;
-    ui->window =
-        XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(ui->width),
-                      static_cast<unsigned>(ui->height), 0, ui->depth, InputOutput, ui->visual,
-                      CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &attributes);
+    bool careless = std::strcmp(descriptor->URI, kCarelessUri) == 0;
+    unsigned long attribute_mask = careless
+                                       ? CWBackPixel | CWEventMask
+                                       : CWBackPixel | CWBorderPixel | CWColormap | CWEventMask;
+    ui->window = XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(ui->width),
+                               static_cast<unsigned>(ui->height), 0, ui->depth, InputOutput,
+                               ui->visual, attribute_mask, &attributes);
     ui->gc = XCreateGC(display, ui->window, 0, nullptr);
     set_size_hints(*ui);
     if (ui->host_resize) {
@@ -315,11 +322,12 @@ const void* extension_data(const char* uri) {
 const LV2UI_Descriptor kDescriptors[] = {
     {kMainUri, instantiate, cleanup, port_event, extension_data},
     {kSmallUri, instantiate, cleanup, port_event, extension_data},
+    {kCarelessUri, instantiate, cleanup, port_event, extension_data},
 };
 
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) const LV2UI_Descriptor*
 lv2ui_descriptor(uint32_t index) {
-    return index < 2 ? &kDescriptors[index] : nullptr;
+    return index < std::size(kDescriptors) ? &kDescriptors[index] : nullptr;
 }

@@ -20,6 +20,7 @@ import zlib
 HOST, FIXTURE, WORK = sys.argv[1:4]
 MAIN_URI = "https://sonadrix.com/lv2/test/fixture-ui#main"
 SMALL_URI = "https://sonadrix.com/lv2/test/fixture-ui#small"
+CARELESS_URI = "https://sonadrix.com/lv2/test/fixture-ui#careless"
 BACKGROUND = (0x20, 0x30, 0x40)
 BAR_COLOURS = [(0xE0, 0x30, 0x30), (0x30, 0xD0, 0x30), (0x30, 0x60, 0xF0), (0xF0, 0xE0, 0x20)]
 WIDTH, HEIGHT = 266, 220
@@ -417,6 +418,25 @@ def test_parent_of_another_visual():
             click(child["root_x"] + 3 * COLUMN + 10, child["root_y"] + 44)
             host.wait_for(r"write 3 80", start)
             host.finish_cleanly()
+        finally:
+            host.kill()
+
+    # A UI that gives its window the screen's visual without a colormap of it: the server refuses
+    # the window under a parent of another visual, and the host says so and carries on.
+    for which in ["default", *others]:
+        host = HostRun("--ui", CARELESS_URI, "--visual", which)
+        try:
+            # The UI's connection reads its errors in the UI's idle.
+            host.wait_for(r"instantiate widget 0x[0-9a-f]+")
+            if which == "default":
+                host.child()
+                host.send("sleep 200")
+                end = host.sync()
+                errors = host.matching(r"x-error .*", 0, end)
+                check(not errors, f"the careless UI under the screen's visual: {errors}")
+            else:
+                host.wait_for(r"x-error ui .*BadMatch.* request 1\.0 .*")
+            check(host.finish() == 0, f"{which}: the host did not carry on")
         finally:
             host.kill()
 
