@@ -1,8 +1,8 @@
 // A test fixture, not a product UI: the smallest LV2 X11 UI that exercises lv2_ui_host. It draws
 // one bar per control port 0 to 3 in a child window of the host's parent, and a click or drag
 // in a port's column sets that port like a slider (top 100, bottom 0), with touch around it
-// where the host offers it. A few ports of its own make it misbehave on purpose, for the host's
-// tests:
+// where the host offers it; the Up and Down keys step the port last clicked (at first port 0). A
+// few ports of its own make it misbehave on purpose, for the host's tests:
 //   port 8 = W   resize its window to W pixels wide (through ui:resize)
 //   port 9 = 1   return non-zero from idle, as a UI whose window was closed
 //   port 10 = 1  hang in the next idle, for the watchdog
@@ -14,6 +14,7 @@
 // colormap and border, which the X server refuses under a parent of another visual.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 #include <lv2/ui/ui.h>
 #include <unistd.h>
 
@@ -58,6 +59,7 @@ struct FixtureUi {
     const LV2UI_Touch* host_touch = nullptr;
     std::array<float, kSliderPorts> values{};
     int dragged_port = -1;
+    int clicked_port = 0;
     bool close_requested = false;
     bool hang = false;
     bool leak_when_cleaned_up = false;
@@ -138,6 +140,7 @@ void handle_event(FixtureUi& ui, const XEvent& event) {
             break;
         }
         ui.dragged_port = port;
+        ui.clicked_port = port;
         if (ui.host_touch) {
             ui.host_touch->touch(ui.host_touch->handle, uint32_t(port), true);
         }
@@ -158,6 +161,18 @@ void handle_event(FixtureUi& ui, const XEvent& event) {
         }
         ui.dragged_port = -1;
         break;
+    case KeyPress: {
+        KeySym key = XLookupKeysym(const_cast<XKeyEvent*>(&event.xkey), 0);
+        if (key != XK_Up && key != XK_Down) {
+            break;
+        }
+        auto port = static_cast<size_t>(ui.clicked_port);
+        float value = std::clamp(ui.values[port] + (key == XK_Up ? 1.0f : -1.0f), 0.0f, 100.0f);
+        ui.values[port] = value;
+        ui.write(ui.controller, static_cast<uint32_t>(port), sizeof value, 0, &value);
+        ui.needs_redraw = true;
+        break;
+    }
     default:
         break;
     }
@@ -203,7 +218,8 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor* descriptor, const char*, const 
     attributes.background_pixel = pixel_of(*ui, kBackground);
     attributes.border_pixel = 0;
     attributes.colormap = ui->colormap;
-    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | ButtonMotionMask;
+    attributes.event_mask =
+        ExposureMask | ButtonPressMask | ButtonReleaseMask | ButtonMotionMask | KeyPressMask;
     bool careless = std::strcmp(descriptor->URI, kCarelessUri) == 0;
     unsigned long attribute_mask = careless
                                        ? CWBackPixel | CWEventMask

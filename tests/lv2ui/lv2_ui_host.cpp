@@ -39,6 +39,8 @@
 //   size W H             resize the parent and tell a UI that offers ui:resize
 //                                                                     size W H ui RC|unsupported
 //   info                 the parent and every child window of it      parent ..., child ...
+//   focus                the keyboard focus to the UI's window (no window manager gives it)
+//                                                                     focus 0xID
 //   sleep MS             run (idling) for MS before the next command  (nothing)
 //   sync TOKEN           answers once every command before it is done sync TOKEN
 //   quit                 cleanup and exit 0                           quit
@@ -1103,6 +1105,11 @@ void Host::execute(const std::string& line) {
         } else {
             log_line("size %d %d ui unsupported", width, height);
         }
+    } else if (command == "focus") {
+        Window window = widget_ ? widget_ : parent_;
+        XSetInputFocus(display_, window, RevertToParent, CurrentTime);
+        XSync(display_, False);
+        log_line("focus 0x%lx", window);
     } else if (command == "info") {
         handle_x_events();
         report_windows();

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """lv2_ui_host with the fixture UI (tests/lv2ui/fixture_ui.cpp), on the X display in DISPLAY:
-the UI's window in the parent, real clicks by xdotool, port events, echo, show and hide, closing
+the UI's window in the parent, real clicks and keys by xdotool, port events, echo, show and hide, closing
 in the middle of a drag, instantiation cycles without growth, parents of other visuals, the
 watchdog, and refused command lines.
 
@@ -252,6 +252,30 @@ def test_clicks_write_and_touch():
             host.finish_cleanly()
         finally:
             host.kill()
+
+
+def test_keys_reach_the_window_given_the_focus():
+    host = HostRun("--control", "2=50")
+    try:
+        child = host.child()
+        click(child["root_x"] + 2 * COLUMN + 10, child["root_y"] + 110)  # port 2, 50 %
+        host.wait_for(r"write 2 50")
+        # Away from the window, keys go to where the focus is (the pointer's window at first).
+        move_pointer(child["root_x"] + WIDTH + 200, child["root_y"] + HEIGHT + 200)
+        cases = [(False, "Up", None), (True, "Up", "write 2 51"), (True, "Down", "write 2 50")]
+        for focus, key, write in cases:
+            if focus:
+                host.send("focus")
+                host.wait_for(rf"focus {child['id']}")
+            start = host.sync()
+            xdotool("key", key)
+            host.send("sleep 200")
+            end = host.sync()
+            writes = host.matching(r"write .*", start, end)
+            check(writes == ([write] if write else []), f"focus {focus}, {key}: {writes}")
+        host.finish_cleanly()
+    finally:
+        host.kill()
 
 
 def test_port_events_reach_the_ui():
@@ -535,7 +559,7 @@ def main():
     check(os.environ.get("DISPLAY"), "no DISPLAY: run under xvfb-run")
     check(shutil.which("xdotool") and shutil.which("xrestop"), "xdotool and xrestop needed")
     tests = [test_window_has_the_size_the_ui_asks, test_clicks_write_and_touch,
-             test_port_events_reach_the_ui, test_writes_echoed_or_not,
+             test_keys_reach_the_window_given_the_focus, test_port_events_reach_the_ui, test_writes_echoed_or_not,
              test_hide_show_and_close_in_a_drag, test_cycles_leave_nothing_behind,
              test_parent_of_another_visual, test_watchdog_and_idle_stop,
              test_commands_at_times_and_resizes, test_refusals]
