@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """lv2_ui_host with the fixture UI (tests/lv2ui/fixture_ui.cpp), on the X display in DISPLAY:
-the UI's window in the parent, real clicks and keys by xdotool, port events, echo, show and hide, closing
-in the middle of a drag, instantiation cycles without growth, parents of other visuals, the
-watchdog, and refused command lines.
+the UI's window in the parent, real clicks and keys by xdotool, port events, echo, show and
+hide, closing in the middle of a drag, instantiation cycles without growth, parents of other
+visuals, the watchdog, and refused command lines.
 
 Usage: ui_host_test.py HOST FIXTURE_MODULE WORK_FOLDER
 """
@@ -46,8 +46,9 @@ class HostRun:
         self.lines, self.errors = [], []
         self.changed = threading.Condition()
         self.tokens = 0
-        self.readers = [threading.Thread(target=self._read, args=(self.process.stdout, self.lines)),
-                        threading.Thread(target=self._read, args=(self.process.stderr, self.errors))]
+        self.readers = [
+            threading.Thread(target=self._read, args=(self.process.stdout, self.lines)),
+            threading.Thread(target=self._read, args=(self.process.stderr, self.errors))]
         for reader in self.readers:
             reader.start()
 
@@ -559,10 +560,10 @@ def main():
     check(os.environ.get("DISPLAY"), "no DISPLAY: run under xvfb-run")
     check(shutil.which("xdotool") and shutil.which("xrestop"), "xdotool and xrestop needed")
     tests = [test_window_has_the_size_the_ui_asks, test_clicks_write_and_touch,
-             test_keys_reach_the_window_given_the_focus, test_port_events_reach_the_ui, test_writes_echoed_or_not,
-             test_hide_show_and_close_in_a_drag, test_cycles_leave_nothing_behind,
-             test_parent_of_another_visual, test_watchdog_and_idle_stop,
-             test_commands_at_times_and_resizes, test_refusals]
+             test_keys_reach_the_window_given_the_focus, test_port_events_reach_the_ui,
+             test_writes_echoed_or_not, test_hide_show_and_close_in_a_drag,
+             test_cycles_leave_nothing_behind, test_parent_of_another_visual,
+             test_watchdog_and_idle_stop, test_commands_at_times_and_resizes, test_refusals]
     failed = 0
     for test in tests:
         started = time.monotonic()
