@@ -532,6 +532,7 @@ private:
     void report_windows();
     void check_parent_empty();
     void execute(const std::string& line);
+    bool wait_until_viewable(Window window, XWindowAttributes& attributes);
     void screenshot(const std::string& path, bool of_parent);
     void run_cycles(long count);
     void shut_down();
@@ -974,12 +975,26 @@ void Host::report_windows() {
     }
 }
 
+// The UI maps its window on its own connection, which the server may serve after a request of
+// ours that came later: a window about to be shown gets a moment (up to half a second).
+bool Host::wait_until_viewable(Window window, XWindowAttributes& attributes) {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        XSync(display_, False);
+        if (!XGetWindowAttributes(display_, window, &attributes)) {
+            return false;
+        }
+        if (attributes.map_state == IsViewable) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 void Host::screenshot(const std::string& path, bool of_parent) {
     Window window = of_parent || !widget_ ? parent_ : widget_;
-    XSync(display_, False);
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display_, window, &attributes) ||
-        attributes.map_state != IsViewable) {
+    if (!wait_until_viewable(window, attributes)) {
         log_line("error screenshot: window 0x%lx is not shown", window);
         return;
     }
@@ -1107,6 +1122,11 @@ void Host::execute(const std::string& line) {
         }
     } else if (command == "focus") {
         Window window = widget_ ? widget_ : parent_;
+        XWindowAttributes attributes;
+        if (!wait_until_viewable(window, attributes)) {
+            log_line("error focus: window 0x%lx is not shown", window);
+            return;
+        }
         XSetInputFocus(display_, window, RevertToParent, CurrentTime);
         XSync(display_, False);
         log_line("focus 0x%lx", window);
