@@ -25,8 +25,8 @@
 //   --watchdog SECONDS   end the host (exit 3) after that long whatever it is doing, 0 for
 //                        never (default 60)
 //
-// Commands on standard input, one per line (empty lines and lines from # on are skipped), and the
-// lines they log:
+// Commands on standard input, one per line (empty lines and lines that start with # are skipped),
+// and the lines they log:
 //   port I V             port_event of control value V to port I      port-event I V
 //   echo on|off          writes handed back as port events or not     echo on|off
 //   hide / show          through ui:showInterface                     hide RC / show RC
@@ -46,9 +46,13 @@
 //   quit                 cleanup and exit 0                           quit
 //
 // Lines logged for the UI's calls and for what the host sees:
+//   host-start pid PID                the first line
 //   descriptor N URI                  each descriptor of the module, at the start
 //   parent 0xID X Y W H depth D visual 0xV     the parent window (at the start and on info)
-//   instantiate widget 0xID           instantiation succeeded (the UI's window id)
+//   instantiate widget 0xID           instantiation succeeded (the UI's window id); then a
+//                                     port-event line for each control value the host holds
+//   instantiate-failed                instantiate returned no UI
+//   port-event I V echo               a write handed back (echo on), before the next idle
 //   interfaces [idle] [show] [resize] extension data the UI offers
 //   write I V                         write_function, control value (float protocol)
 //   write-other I SIZE PROTOCOL-URI   write_function with another protocol
@@ -60,6 +64,7 @@
 //                                     windows in the parent, as the X server reports them
 //   child 0xID X Y W H mapped 0|1 root-x RX root-y RY depth D visual 0xV   (on info)
 //   idle-stop                         idle returned non-zero (the host then cleans up)
+//   cleanup                           the UI was cleaned up (close, cycles, idle-stop, quit)
 //   x-error ui|host TEXT request MAJOR.MINOR resource 0xID     an X protocol error
 //   error TEXT                        the UI misused its host, or a command was wrong
 //   watchdog fired after S s          the watchdog ended the host
