@@ -18,6 +18,7 @@ packages=(
     g++-multilib qemu-user-static
     pkg-config lv2-dev liblilv-dev lilv-utils lv2file sordi
     libfreetype-dev libfontconfig-dev
+    libx11-dev x11-utils xrestop
 )
 
 sudo=""

@@ -1,0 +1,581 @@
+#!/usr/bin/env python3
+"""lv2_ui_host with the fixture UI (tests/lv2ui/fixture_ui.cpp), on the X display in DISPLAY:
+the UI's window in the parent, real clicks and keys by xdotool, port events, echo, show and
+hide, closing in the middle of a drag, instantiation cycles without growth, parents of other
+visuals, the watchdog, and refused command lines.
+
+Usage: ui_host_test.py HOST FIXTURE_MODULE WORK_FOLDER
+"""
+import ctypes
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import threading
+import time
+import zlib
+
+HOST, FIXTURE, WORK = sys.argv[1:4]
+MAIN_URI = "https://sonadrix.com/lv2/test/fixture-ui#main"
+SMALL_URI = "https://sonadrix.com/lv2/test/fixture-ui#small"
+CARELESS_URI = "https://sonadrix.com/lv2/test/fixture-ui#careless"
+BACKGROUND = (0x20, 0x30, 0x40)
+BAR_COLOURS = [(0xE0, 0x30, 0x30), (0x30, 0xD0, 0x30), (0x30, 0x60, 0xF0), (0xF0, 0xE0, 0x20)]
+WIDTH, HEIGHT = 266, 220
+COLUMN = WIDTH // 4
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+class HostRun:
+    """One lv2_ui_host process, its log read line by line as it comes."""
+
+    def __init__(self, *options, module=FIXTURE, watchdog=30, stdin=subprocess.PIPE, env=None):
+        self.process = subprocess.Popen(
+            [HOST, "--watchdog", str(watchdog), *options, module], stdin=stdin, env=env,
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, bufsize=1)
+        self.lines, self.errors = [], []
+        self.changed = threading.Condition()
+        self.tokens = 0
+        self.readers = [
+            threading.Thread(target=self._read, args=(self.process.stdout, self.lines)),
+            threading.Thread(target=self._read, args=(self.process.stderr, self.errors))]
+        for reader in self.readers:
+            reader.start()
+
+    def _read(self, stream, into):
+        for line in stream:
+            with self.changed:
+                into.append(line.rstrip("\n"))
+                self.changed.notify_all()
+
+    def send(self, command):
+        self.process.stdin.write(command + "\n")
+        self.process.stdin.flush()
+
+    def wait_for(self, pattern, start=0, timeout=10):
+        """The index and match of the first line from `start` on that matches `pattern` whole."""
+        deadline = time.monotonic() + timeout
+        with self.changed:
+            while True:
+                for index in range(start, len(self.lines)):
+                    match = re.fullmatch(pattern, self.lines[index])
+                    if match:
+                        return index, match
+                left = deadline - time.monotonic()
+                if left <= 0 or self.process.poll() is not None and not self._reading():
+                    raise Failure(f"no line /{pattern}/ in the log:\n" + "\n".join(self.lines))
+                self.changed.wait(min(left, 0.1))
+
+    def _reading(self):
+        return any(reader.is_alive() for reader in self.readers)
+
+    def sync(self):
+        """The log's length once every command sent so far has run."""
+        self.tokens += 1
+        self.send(f"sync {self.tokens}")
+        return self.wait_for(f"sync {self.tokens}")[0] + 1
+
+    def matching(self, pattern, start=0, end=None):
+        with self.changed:
+            return [line for line in self.lines[start:end] if re.fullmatch(pattern, line)]
+
+    def child(self, width=WIDTH, height=HEIGHT, mapped=1, timeout=5):
+        """The UI's window in the parent once it has the given size and map state."""
+        deadline = time.monotonic() + timeout
+        while True:
+            start = len(self.lines)
+            self.send("info")
+            end = self.sync()
+            children = [line.split() for line in self.matching(r"child 0x.*", start, end)]
+            for words in children:
+                if (int(words[4]), int(words[5]), int(words[7])) == (width, height, mapped):
+                    return {"id": words[1], "x": int(words[2]), "y": int(words[3]),
+                            "root_x": int(words[9]), "root_y": int(words[11])}
+            if time.monotonic() > deadline:
+                raise Failure(f"no {width}x{height} child with mapped {mapped}: {children}")
+            time.sleep(0.05)
+
+    def finish(self, timeout=20):
+        if self.process.stdin and not self.process.stdin.closed:
+            try:
+                self.send("quit")
+                self.process.stdin.close()
+            except BrokenPipeError:
+                pass
+        status = self.process.wait(timeout)
+        for reader in self.readers:
+            reader.join()
+        return status
+
+    def finish_cleanly(self):
+        status = self.finish()
+        check(status == 0, f"exit status {status}; stderr:\n" + "\n".join(self.errors[-30:]))
+        problems = self.matching(r"(error|x-error) .*")
+        check(not problems, f"the host logged problems: {problems}")
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+        self.finish()
+
+
+def xdotool(*words):
+    return subprocess.run(["xdotool", *map(str, words)], check=True, capture_output=True,
+                          text=True, timeout=10).stdout
+
+
+def move_pointer(x, y):
+    # Without --sync (it hangs when the pointer is already there): poll until it has arrived.
+    xdotool("mousemove", x, y)
+    for _ in range(100):
+        if re.match(rf"x:{x} y:{y} ", xdotool("getmouselocation")):
+            return
+        time.sleep(0.02)
+    raise Failure(f"the pointer did not reach {x},{y}")
+
+
+def click(x, y):
+    move_pointer(x, y)
+    xdotool("mousedown", 1)
+    time.sleep(0.15)  # a click as long as a hand's, so a UI polling its events sees it
+    xdotool("mouseup", 1)
+
+
+def read_png(path):
+    """Width, height and rows of RGB triples of an 8-bit RGB PNG, every chunk's CRC checked."""
+    with open(path, "rb") as file:
+        data = file.read()
+    check(data[:8] == b"\x89PNG\r\n\x1a\n", f"{path} is not a PNG")
+    position, compressed = 8, b""
+    while position < len(data):
+        (length,) = struct.unpack(">I", data[position:position + 4])
+        kind, body = data[position + 4:position + 8], data[position + 8:position + 8 + length]
+        (crc,) = struct.unpack(">I", data[position + 8 + length:position + 12 + length])
+        check(crc == zlib.crc32(kind + body), f"{path}: bad CRC in {kind}")
+        if kind == b"IHDR":
+            width, height, bits, colour = struct.unpack(">IIBB", body[:10])
+            check((bits, colour) == (8, 2), f"{path}: not 8-bit RGB")
+        elif kind == b"IDAT":
+            compressed += body
+        position += 12 + length
+    raw = zlib.decompress(compressed)
+    stride = 1 + 3 * width
+    check(len(raw) == stride * height, f"{path}: {len(raw)} bytes of pixels")
+    rows = [[tuple(raw[y * stride + 1 + 3 * x:y * stride + 4 + 3 * x]) for x in range(width)]
+            for y in range(height)]
+    return width, height, rows
+
+
+def screenshot(host, name, which=""):
+    path = os.path.join(WORK, name)
+    host.send(f"screenshot {path} {which}".strip())
+    host.wait_for(rf"screenshot {re.escape(path)} \d+ \d+")
+    return read_png(path)
+
+
+def bar_top(rows, port, width=WIDTH):
+    """The first row of a port's column that has the port's bar colour, or None."""
+    x = port * (width // 4) + width // 8
+    for y, row in enumerate(rows):
+        if row[x] == BAR_COLOURS[port]:
+            return y
+    return None
+
+
+def test_window_has_the_size_the_ui_asks():
+    cases = [  # options, the UI's size, the parent's size after it
+        ((), (266, 220), (266, 220)),
+        (("--ui", SMALL_URI), (160, 120), (160, 120)),
+        (("--no-resize",), (266, 220), (400, 300)),
+    ]
+    for options, (width, height), parent_size in cases:
+        host = HostRun("--size", "400x300", "--position", "20,30", *options)
+        try:
+            _, widget = host.wait_for(r"instantiate widget (0x[0-9a-f]+)")
+            child = host.child(width, height)
+            check(child["id"] == widget.group(1), f"{options}: child {child} is not the widget")
+            check((child["x"], child["y"]) == (0, 0), f"{options}: child at {child}")
+            check((child["root_x"], child["root_y"]) == (20, 30), f"{options}: {child}")
+            resizes = host.matching(r"resize \d+ \d+")
+            if "--no-resize" in options:
+                check(not resizes, f"resize called without the feature: {resizes}")
+            else:
+                check(resizes == [f"resize {width} {height}"], f"{options}: {resizes}")
+            host.send("info")
+            end = host.sync()
+            parent = host.matching(r"parent .*", 0, end)[-1].split()
+            check((int(parent[4]), int(parent[5])) == parent_size, f"{options}: {parent}")
+            host.finish_cleanly()
+        finally:
+            host.kill()
+
+
+def test_clicks_write_and_touch():
+    for offer_touch in (True, False):
+        host = HostRun(*(["--touch"] if offer_touch else []))
+        try:
+            child = host.child()
+            start = host.sync()
+            click(child["root_x"] + COLUMN + COLUMN // 2, child["root_y"] + 44)  # 80 %
+            host.wait_for(r"write 1 80", start)
+            # A drag in column 2 from 80 % down to 50 %.
+            move_pointer(child["root_x"] + 2 * COLUMN + 10, child["root_y"] + 44)
+            xdotool("mousedown", 1)
+            time.sleep(0.15)
+            move_pointer(child["root_x"] + 2 * COLUMN + 10, child["root_y"] + 110)
+            time.sleep(0.15)
+            xdotool("mouseup", 1)
+            host.wait_for(r"write 2 50", start)
+            if offer_touch:
+                host.wait_for(r"touch 2 0", start)
+            else:
+                host.send("sleep 200")  # time for a touch that must not come
+            end = host.sync()
+            events = host.matching(r"(write|touch) .*", start, end)
+            writes_2 = [line for line in events if line.startswith("write 2 ")]
+            check(writes_2[0] == "write 2 80" and writes_2[-1] == "write 2 50", f"{events}")
+            if offer_touch:
+                check(events[:3] == ["touch 1 1", "write 1 80", "touch 1 0"], f"{events}")
+                check(events[3] == "touch 2 1" and events[-1] == "touch 2 0", f"{events}")
+            else:
+                check(events[0] == "write 1 80", f"{events}")
+                check(not [line for line in events if line.startswith("touch")], f"{events}")
+            host.finish_cleanly()
+        finally:
+            host.kill()
+
+
+def test_keys_reach_the_window_given_the_focus():
+    host = HostRun("--control", "2=50")
+    try:
+        child = host.child()
+        click(child["root_x"] + 2 * COLUMN + 10, child["root_y"] + 110)  # port 2, 50 %
+        host.wait_for(r"write 2 50")
+        # Away from the window, keys go to where the focus is (the pointer's window at first).
+        move_pointer(child["root_x"] + WIDTH + 200, child["root_y"] + HEIGHT + 200)
+        cases = [(False, "Up", None), (True, "Up", "write 2 51"), (True, "Down", "write 2 50")]
+        for focus, key, write in cases:
+            if focus:
+                host.send("focus")
+                host.wait_for(rf"focus {child['id']}")
+            start = host.sync()
+            xdotool("key", key)
+            host.send("sleep 200")
+            end = host.sync()
+            writes = host.matching(r"write .*", start, end)
+            check(writes == ([write] if write else []), f"focus {focus}, {key}: {writes}")
+        host.finish_cleanly()
+    finally:
+        host.kill()
+
+
+def test_port_events_reach_the_ui():
+    host = HostRun("--control", "0=25")
+    try:
+        host.child()
+        host.wait_for(r"port-event 0 25")
+        for command in ("port 1 80", "port 3 50.5"):
+            host.send(command)
+        host.wait_for(r"port-event 3 50\.5")
+        host.send("sleep 200")  # two idles at least: the fixture draws in idle
+        width, height, rows = screenshot(host, "port_events.png")
+        check((width, height) == (WIDTH, HEIGHT), f"screenshot of {width}x{height}")
+        tops = [bar_top(rows, port) for port in range(4)]
+        check(tops == [165, 44, None, 109], f"bars start at rows {tops}")
+        check(rows[5][5] == BACKGROUND, f"background {rows[5][5]}")
+        _, _, parent_rows = screenshot(host, "parent.png", "parent")
+        check(parent_rows[44][COLUMN + COLUMN // 2] == BAR_COLOURS[1], "the parent's picture")
+        host.finish_cleanly()
+    finally:
+        host.kill()
+
+
+def test_writes_echoed_or_not():
+    cases = [((), None, False), (("--echo",), None, True), ((), "echo on", True)]
+    for options, command, echoed in cases:
+        host = HostRun(*options)
+        try:
+            child = host.child()
+            if command:
+                host.send(command)
+            start = host.sync()
+            click(child["root_x"] + COLUMN // 2, child["root_y"] + 110)  # 50 %
+            host.wait_for(r"write 0 50", start)
+            host.send("sleep 100")
+            end = host.sync()
+            echoes = host.matching(r"port-event 0 50 echo", start, end)
+            check(len(echoes) == (1 if echoed else 0), f"{options} {command}: {echoes}")
+            host.finish_cleanly()
+        finally:
+            host.kill()
+
+
+def test_hide_show_and_close_in_a_drag():
+    host = HostRun("--touch")
+    try:
+        child = host.child()
+        host.send("hide")
+        host.wait_for(r"hide 0")
+        host.child(mapped=0)
+        host.send("show")
+        host.wait_for(r"show 0")
+        child = host.child()
+        move_pointer(child["root_x"] + 10, child["root_y"] + 100)
+        xdotool("mousedown", 1)
+        host.wait_for(r"touch 0 1")
+        start = host.sync()
+        host.send("close")
+        host.wait_for(r"cleanup", start)
+        host.wait_for(rf"child-destroy {child['id']}", start)
+        move_pointer(child["root_x"] + 20, child["root_y"] + 50)
+        xdotool("mouseup", 1)
+        host.send("sleep 100")
+        end = host.sync()
+        check(not host.matching(r"(write|touch) .*", start, end), "calls after cleanup")
+        host.send("open")
+        host.wait_for(r"instantiate widget 0x[0-9a-f]+", end)
+        host.child()
+        host.finish_cleanly()
+    finally:
+        host.kill()
+
+
+def x_resources():
+    """The number of clients of the X server and the resources they hold, as xrestop sees them."""
+    report = subprocess.run(["xrestop", "-b", "-m", "1"], capture_output=True, text=True,
+                            check=True, timeout=10).stdout
+    counts = re.findall(r"^\t(windows|GCs|fonts|pixmaps|pictures|colormaps|cursors)\s*: (\d+)",
+                        report, re.M)
+    return {"clients": len(re.findall(r"^\d+ - ", report, re.M)),
+            "resources": sum(int(count) for _, count in counts)}
+
+
+def free_retained_resources():
+    """Frees what clients left on the server when they closed (XKillClient with AllTemporary)."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    display = x11.XOpenDisplay(None)
+    check(display, "cannot open the display")
+    x11.XKillClient(ctypes.c_void_p(display), ctypes.c_ulong(0))
+    x11.XCloseDisplay(ctypes.c_void_p(display))
+
+
+def usage_of(pid):
+    with open(f"/proc/{pid}/status") as status:
+        rss = int(re.search(r"VmRSS:\s+(\d+) kB", status.read()).group(1))
+    return {"fds": len(os.listdir(f"/proc/{pid}/fd")), "rss_kb": rss, "x": x_resources()}
+
+
+def test_cycles_leave_nothing_behind():
+    # Port 11 makes the fixture leak a descriptor and a pixmap in each cleanup.
+    cases = [((), False), (("--control", "11=1"), True)]
+    start = x_resources()
+    for options, leaks in cases:
+        # AddressSanitizer (the native build) keeps freed blocks out of use for a while, which
+        # looks like growth: without that quarantine, what stays is what is still held.
+        env = dict(os.environ, ASAN_OPTIONS="quarantine_size_mb=0")
+        host = HostRun(*options, watchdog=120, env=env)
+        try:
+            host.child()
+            host.send("cycles 20")  # the first instances fill what the allocators keep
+            host.wait_for(r"cycles 20", timeout=60)
+            host.sync()
+            before = usage_of(host.process.pid)
+            host.send("cycles 100")
+            host.wait_for(r"cycles 100", timeout=100)
+            host.child()
+            after = usage_of(host.process.pid)
+            print(f"  cycles {options}: before {before}, after {after}")
+            if leaks:
+                check(after["fds"] - before["fds"] >= 100, f"the fd leak went unseen: {after}")
+                check(after["x"]["resources"] - before["x"]["resources"] >= 100,
+                      f"the pixmap leak went unseen: {after}")
+            else:
+                check(after["fds"] == before["fds"], f"descriptors {before} -> {after}")
+                check(after["x"] == before["x"], f"X resources {before} -> {after}")
+                check(after["rss_kb"] - before["rss_kb"] < 2048, f"memory {before} -> {after}")
+            check(not host.matching(r"(error|x-error) .*"), "problems in the cycles")
+            host.finish_cleanly()
+        finally:
+            host.kill()
+            if leaks:
+                free_retained_resources()
+    check(x_resources() == start, f"X resources before the cycles {start}, after {x_resources()}")
+
+
+def test_parent_of_another_visual():
+    listed = subprocess.run([HOST, "--list-visuals"], capture_output=True, text=True,
+                            check=True, timeout=10).stdout
+    default = re.search(r"visual (0x[0-9a-f]+) depth (\d+) class (\w+) default", listed)
+    check(default, f"no default visual in {listed[:200]}")
+    others = {}
+    argb = re.search(r"visual (0x[0-9a-f]+) depth 32 class TrueColor", listed)
+    if argb:
+        others["argb"] = ("32", None)
+    other_class = re.search(rf"visual (0x[0-9a-f]+) depth {default.group(2)} class "
+                            rf"(?!{default.group(3)})\w+", listed)
+    if other_class:
+        others["id:" + other_class.group(1)] = (default.group(2), other_class.group(1))
+    check(others, "the display offers no visual but its default one")
+    for which, (depth, visual) in others.items():
+        host = HostRun("--visual", which)
+        try:
+            _, parent = host.wait_for(r"parent 0x[0-9a-f]+ 0 0 400 300 depth (\d+) visual "
+                                      r"(0x[0-9a-f]+)")
+            check(parent.group(1) == depth and parent.group(2) != default.group(1),
+                  f"{which}: parent {parent.group(0)}")
+            check(visual is None or parent.group(2) == visual, f"{which}: {parent.group(0)}")
+            child = host.child()
+            host.send("sleep 100")
+            _, _, rows = screenshot(host, "visual.png")
+            check(rows[5][5] == BACKGROUND, f"{which}: the UI drew {rows[5][5]}")
+            start = host.sync()
+            click(child["root_x"] + 3 * COLUMN + 10, child["root_y"] + 44)
+            host.wait_for(r"write 3 80", start)
+            host.finish_cleanly()
+        finally:
+            host.kill()
+
+    # A UI that gives its window the screen's visual without a colormap of it: the server refuses
+    # the window under a parent of another visual, and the host says so and carries on.
+    for which in ["default", *others]:
+        host = HostRun("--ui", CARELESS_URI, "--visual", which)
+        try:
+            # The UI's connection reads its errors in the UI's idle.
+            host.wait_for(r"instantiate widget 0x[0-9a-f]+")
+            if which == "default":
+                host.child()
+                host.send("sleep 200")
+                end = host.sync()
+                errors = host.matching(r"x-error .*", 0, end)
+                check(not errors, f"the careless UI under the screen's visual: {errors}")
+            else:
+                host.wait_for(r"x-error ui .*BadMatch.* request 1\.0 .*")
+            check(host.finish() == 0, f"{which}: the host did not carry on")
+        finally:
+            host.kill()
+
+
+def test_watchdog_and_idle_stop():
+    cases = [  # commands, watchdog seconds: a host left alone, and a UI that hangs in idle
+        ([], 1),
+        (["port 10 1"], 2),
+    ]
+    for commands, seconds in cases:
+        host = HostRun(watchdog=seconds)
+        try:
+            started = time.monotonic()
+            for command in commands:
+                host.send(command)
+            status = host.process.wait(seconds + 10)
+            took = time.monotonic() - started
+            host.finish()
+            check(status == 3, f"{commands}: exit status {status}")
+            check(seconds * 0.9 <= took < seconds + 5, f"{commands}: ended after {took:.1f} s")
+            host.wait_for(rf"watchdog fired after {seconds} s")
+        finally:
+            host.kill()
+
+    host = HostRun()
+    try:
+        host.child()
+        host.send("port 9 1")  # the fixture's idle then answers non-zero
+        index, _ = host.wait_for(r"idle-stop")
+        host.wait_for(r"cleanup", index)
+        host.wait_for(r"child-destroy 0x[0-9a-f]+", index)
+        host.finish_cleanly()
+    finally:
+        host.kill()
+
+
+def test_commands_at_times_and_resizes():
+    path = os.path.join(WORK, "scheduled.png")
+    host = HostRun("--at", "0.2", "port 2 40", "--at", "0.4", "port 8 300",
+                   "--at", "0.6", f"screenshot {path}", "--at", "0.8", "size 320 240",
+                   "--at", "1.0", "quit", stdin=subprocess.DEVNULL)
+    try:
+        started = time.monotonic()
+        status = host.finish()
+        took = time.monotonic() - started
+        check(status == 0 and 0.8 <= took < 10, f"status {status} after {took:.1f} s")
+        order = [r"port-event 2 40", r"resize 300 220", rf"screenshot {re.escape(path)} 300 220",
+                 r"size 320 240 ui 0", r"child-configure 0x[0-9a-f]+ 0 0 320 240", r"quit"]
+        index = 0
+        for pattern in order:
+            index, _ = host.wait_for(pattern, index, timeout=0)
+        host.wait_for(r"parent-configure 300 220", timeout=0)
+        _, _, rows = read_png(path)
+        top = bar_top(rows, 2, width=300)
+        check(top == 220 - 88, f"port 2 at 40 % in the 300 wide UI starts at row {top}")
+    finally:
+        host.kill()
+
+    host = HostRun("--duration", "0.5", stdin=subprocess.DEVNULL)
+    try:
+        started = time.monotonic()
+        status = host.finish()
+        took = time.monotonic() - started
+        check(status == 0 and took >= 0.5, f"--duration 0.5: status {status} after {took:.2f} s")
+        host.wait_for(r"cleanup", timeout=0)
+    finally:
+        host.kill()
+
+
+def test_refusals():
+    cases = [  # arguments, exit status, what stderr says
+        (["--ui", "urn:none", FIXTURE], 2, r"has no UI urn:none"),
+        ([os.path.join(WORK, "missing.so")], 2, r"cannot load"),
+        (["--size", "0x10", FIXTURE], 1, r"--size takes WxH"),
+        (["--visual", "depth:7", FIXTURE], 1, r"no visual \"depth:7\""),
+        (["--frobnicate", FIXTURE], 1, r"unknown option --frobnicate"),
+    ]
+    for arguments, expected, message in cases:
+        result = subprocess.run([HOST, "--watchdog", "20", *arguments], capture_output=True,
+                                text=True, timeout=30)
+        check(result.returncode == expected, f"{arguments}: status {result.returncode}")
+        check(re.search(message, result.stderr), f"{arguments}: stderr {result.stderr!r}")
+
+    host = HostRun()
+    try:
+        for command in ("port one 2", "echo maybe", "teleport"):
+            host.send(command)
+            host.wait_for(rf"error cannot run \"{command}\"")
+        check(host.finish() == 0, "the host ends after wrong commands")
+    finally:
+        host.kill()
+
+
+def main():
+    os.makedirs(WORK, exist_ok=True)
+    check(os.environ.get("DISPLAY"), "no DISPLAY: run under xvfb-run")
+    check(shutil.which("xdotool") and shutil.which("xrestop"), "xdotool and xrestop needed")
+    tests = [test_window_has_the_size_the_ui_asks, test_clicks_write_and_touch,
+             test_keys_reach_the_window_given_the_focus, test_port_events_reach_the_ui,
+             test_writes_echoed_or_not, test_hide_show_and_close_in_a_drag,
+             test_cycles_leave_nothing_behind, test_parent_of_another_visual,
+             test_watchdog_and_idle_stop, test_commands_at_times_and_resizes, test_refusals]
+    failed = 0
+    for test in tests:
+        started = time.monotonic()
+        try:
+            test()
+            print(f"PASS {test.__name__} ({time.monotonic() - started:.1f} s)", flush=True)
+        except (Failure, subprocess.SubprocessError, OSError) as failure:
+            failed += 1
+            print(f"FAIL {test.__name__}: {failure}", flush=True)
+    print(f"{len(tests) - failed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
