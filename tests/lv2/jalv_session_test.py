@@ -5,10 +5,11 @@ under the display in DISPLAY: our HN-6 in jalv's generic controls (window, scree
 and a control value given at start seen back, closing, nothing left running), x42's Digital
 Peak Limiter, a Debian plug-in with an X11 UI that suil embeds (the UI's window, a click, the
 wheel and a drag changing controls that the harness reads back), a crash, a plug-in jalv cannot
-find and a wait that cannot succeed.
+find and a wait that cannot succeed; and the command line, on an Xvfb display of its own.
 
 Usage: jalv_session_test.py BUNDLES_FOLDER
 """
+import json
 import os
 import signal
 import struct
@@ -325,6 +326,37 @@ def test_ends_that_go_wrong(bundles, jack):
     expect(not group_alive(session.pids()["jalv"]), "nothing is left of that jalv")
 
 
+def test_command_line(bundles, folder):
+    """The command line the demo calls, on an Xvfb display of its own."""
+    picture = os.path.join(folder, "cli.png")
+    started = time.monotonic()
+    result = subprocess.run(
+        [sys.executable, os.path.join(ROOT, "tests", "support", "jalv_session.py"), "--xvfb",
+         "--lv2-path", bundles, "-c", "gain=21", "--screenshot", picture, "--read-controls",
+         HN6], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+    try:
+        report = json.loads(result.stdout)
+    except ValueError:
+        report = {}
+    steps = report.get("steps", [])
+    main_window = report.get("main_window", {})
+    expect(result.returncode == 0 and report.get("exit", {}).get("status") == 0 and
+           "error" not in report, "the command line ran and closed jalv: %d %s %s" % (
+               result.returncode, result.stdout[-500:], result.stderr[-500:]))
+    expect(len(steps) == 2 and steps[0].get("size") == [main_window.get("width"),
+                                                         main_window.get("height")],
+           "its screenshot has the window's size: %s %s" % (steps[:1], main_window))
+    with open(picture, "rb") as f:
+        expect(check_png(f.read()) == tuple(steps[0].get("size", ())),
+               "its screenshot is a valid PNG")
+    expect(steps[1:] and steps[1].get("controls", {}).get("gain") == 21.0,
+           "it reads back the Gain given: %s" % steps[1:])
+    pids = report.get("pids", {})
+    expect(pids and not any(group_alive(pid) for pid in pids.values()),
+           "nothing is left of its jalv and jackd: %s" % pids)
+    print("command line: %.1f s" % (time.monotonic() - started))
+
+
 def main():
     bundles = os.path.abspath(sys.argv[1])
     install_termination_handler()
@@ -336,6 +368,7 @@ def main():
             expect(False, "the sessions need an X display in DISPLAY (run under xvfb-run)")
         else:
             test_hn6_generic_controls(bundles, folder)
+            test_command_line(bundles, folder)
             with JackServer() as jack:
                 test_x42_limiter_ui(jack, folder)
                 test_ends_that_go_wrong(bundles, jack)

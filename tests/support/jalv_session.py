@@ -1298,8 +1298,10 @@ def main(argv=None):
     install_termination_handler()
     report = {"plugin_uri": arguments.plugin_uri, "steps": []}
     status = 1
-    xvfb = XvfbServer(timeout=arguments.timeout).start() if arguments.xvfb else None
+    xvfb = None
     try:
+        if arguments.xvfb:
+            xvfb = XvfbServer(timeout=arguments.timeout).start()
         with JalvSession(arguments.plugin_uri, lv2_path=arguments.lv2_path,
                          preset=arguments.preset, controls=controls,
                          generic_ui=arguments.generic_ui,
