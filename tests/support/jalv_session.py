@@ -13,7 +13,8 @@ every wait ends with HarnessError after its timeout.
 
 Python API (tests/support on sys.path):
 
-    from jalv_session import JalvSession, HarnessError, install_termination_handler
+    from jalv_session import (JalvSession, HarnessError, install_termination_handler,
+                              read_png)
 
     install_termination_handler()      # SIGTERM and SIGHUP stop the sessions as Ctrl+C does
     with JalvSession("https://sonadrix.com/lv2/orvalle-vol2/hn6-clean-preamp",
@@ -49,7 +50,15 @@ UI or in the generic controls is not printed, `-d` dumps only atom messages betw
 plug-in and its UI, and jalv.gtk3 reads no commands on its standard input (the console `jalv`
 does: `controls`, `set`, `presets`, `preset`). So `read_controls` does what a user does to see
 them: File > Save (Ctrl+S) into a folder of the session, and reads the `lv2:port` values of the
-state jalv writes there, which are the values jalv holds for every control port.
+state jalv writes there, which are the values jalv holds for every control port (about 1.5 s
+each). It moves the pointer to a corner of the screen first, since keys go to the window under
+the pointer inside the focused one, and leaves the keyboard focus on jalv's window.
+
+Seen of jalv.gtk3 1.6.6 here: without a window manager its windows open at the screen's top
+left; a preset's name is added to the window's title ("HN-6 Clean Preamp - Low Hot"); a value
+given with -c wins over the preset's; a URI it cannot find ends it with "Failed to find plugin"
+and a segmentation fault; x42's Stereo Balance UI ends it with an X error (BadWindow), while
+x42's limiter and compressor UIs embed.
 
 Command line (under a display, or with --xvfb; prints a JSON report on standard output):
 
@@ -62,7 +71,7 @@ Command line (under a display, or with --xvfb; prints a JSON report on standard 
       --click X,Y[,BUTTON]       a click held 0.15 s (button 1 by default)
       --drag X1,Y1,X2,Y2         a drag with button 1 in 10 steps
       --wheel X,Y,up|down[,N]    N wheel clicks (1 by default)
-      --key SPEC                 a key press, xdotool's names: Up, shift+Up, ctrl+z
+      --key KEYS                 a key press, xdotool's names: Up, shift+Up, ctrl+z
       --read-controls            the control values as jalv holds them
       --wait SECONDS             a pause
 
@@ -150,7 +159,7 @@ class Child:
     """A program started in a new session (so a process group of its own), its output going to
     files, stopped with SIGTERM and then SIGKILL."""
 
-    def __init__(self, command, env, stdout_path, stderr_path, what):
+    def __init__(self, command, env, stdout_path, stderr_path, what, pass_fds=()):
         self.what = what
         self.stdout_path = stdout_path
         self.stderr_path = stderr_path
@@ -158,7 +167,7 @@ class Child:
         with open(stdout_path, "wb") as out, open(stderr_path, "wb") as err:
             try:
                 self.process = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL,
-                                                stdout=out, stderr=err,
+                                                stdout=out, stderr=err, pass_fds=pass_fds,
                                                 start_new_session=True)
             except OSError as error:
                 raise HarnessError("cannot start %s (%s): %s" % (what, command[0], error))
@@ -328,16 +337,15 @@ class XvfbServer:
         read_end, write_end = os.pipe()
         log = os.path.join(self.folder, "xvfb.log")
         try:
-            with open(log, "wb") as out:
-                process = subprocess.Popen(
-                    ["Xvfb", "-displayfd", str(write_end), "-screen", "0", self.screen,
-                     "-nolisten", "tcp"], stdin=subprocess.DEVNULL, stdout=out, stderr=out,
-                    pass_fds=(write_end,), start_new_session=True)
-        except OSError as error:
-            raise HarnessError("cannot start Xvfb: %s" % error)
+            self.child = Child(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                self.screen, "-nolisten", "tcp"], None, log, log, "Xvfb",
+                               pass_fds=(write_end,))
+        except HarnessError:
+            os.close(read_end)
+            self.stop()
+            raise
         finally:
             os.close(write_end)
-        self.child = _Adopted(process, log, "Xvfb")
         try:
             number = b""
             deadline = time.monotonic() + self.timeout
@@ -370,18 +378,6 @@ class XvfbServer:
 
     def __exit__(self, *_):
         self.stop()
-
-
-class _Adopted(Child):
-    """A Child around a process started elsewhere (Xvfb needs a pipe passed to it)."""
-
-    def __init__(self, process, log, what):
-        self.what = what
-        self.stdout_path = self.stderr_path = log
-        self.killed_by_harness = False
-        self.process = process
-        self.pid = process.pid
-        _live_groups.add(self.pid)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -1238,7 +1234,7 @@ def _parser():
             ("click", "X,Y[,BUTTON]", "a click held %g s" % CLICK_HOLD),
             ("drag", "X1,Y1,X2,Y2", "a drag with button 1 in 10 steps"),
             ("wheel", "X,Y,up|down[,N]", "N wheel clicks"),
-            ("key", "SPEC", "a key press (xdotool's names)"),
+            ("key", "KEYS", "a key press (xdotool's names)"),
             ("wait", "SECONDS", "a pause")):
         parser.add_argument("--" + name, dest=name, action=_Step, metavar=metavar,
                             help=help_text)
