@@ -18,7 +18,8 @@ packages=(
     g++-multilib qemu-user-static
     pkg-config lv2-dev liblilv-dev lilv-utils lv2file sordi
     libfreetype-dev libfontconfig-dev
-    libx11-dev x11-utils xrestop
+    libx11-dev x11-utils xrestop libxcb1-dev
+    jalv jackd2 x11-apps x42-plugins libgl1-mesa-dri
 )
 
 sudo=""
@@ -40,4 +41,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update -qq
+# jackd2 asks whether JACK may raise its real-time priority; the tests' dummy server runs
+# without it.
+echo "jackd2 jackd/tweak_rt_limits boolean false" | $sudo debconf-set-selections
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
