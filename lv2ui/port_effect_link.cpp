@@ -20,14 +20,12 @@ bool isParameter(int index) {
 
 PortEffectLink::PortEffectLink(const PluginDescription& description)
     : plugin(description), program(description.builtIns[0].name) {
-    // What the ports start with: the effect on and the default program's settings.
+    // What the VST 2.x effect holds at first: the effect on and the default program's values,
+    // which the ports' defaults show (Output 70 is 0.7, which the port shows as 69).
     parameters[kEffectParameter] = 0.0f;
     for (int index = kGainParameter; index < kNumParameters; ++index) {
-        const int span = kParameterTable[index].span;
-        parameters[static_cast<std::size_t>(index)] =
-            toParameterValue(settingThroughParameterValue(
-                                 description.builtIns[0].values[index - kGainParameter], 0, span),
-                             0, span);
+        parameters[static_cast<std::size_t>(index)] = toParameterValue(
+            description.builtIns[0].values[index - kGainParameter], 0, kParameterTable[index].span);
     }
 }
 

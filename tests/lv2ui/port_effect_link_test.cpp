@@ -40,7 +40,10 @@ TEST(PortEffectLink, StartsWithTheDefaultProgramAsTheVstEffectHoldsIt) {
     PortEffectLink clean(kel::clean::CleanModel::description);
     EXPECT_EQ(clean.parameter(kEffectParameter), 0.0f); // on
     EXPECT_EQ(clean.parameter(kGainParameter), toParameterValue(50, 0, 100));
-    EXPECT_EQ(clean.parameter(kOutputParameter), toParameterValue(69, 0, 100)); // 70 held as 69
+    // Output 70 held as 0.7, as the VST 2.x effect holds it; its port shows 69.
+    EXPECT_EQ(clean.parameter(kOutputParameter), toParameterValue(70, 0, 100));
+    float parameter = 0.0f;
+    EXPECT_FALSE(clean.portChanged(kOutputParameter, 69.0f, parameter));
     EXPECT_EQ(clean.programName(), "Default");
     EXPECT_EQ(clean.effectName(), "HN-6 Clean Preamp");
     PortEffectLink crunch(kel::crunch::CrunchModel::description);
