@@ -1,0 +1,208 @@
+"""Driving lv2_ui_host from a test: a host process and its log, real X input with xdotool, the
+host's PNG screenshots, and what a process holds of the system and of the X server. Shared by the
+host's own tests and the editor's.
+"""
+import ctypes
+import os
+import re
+import struct
+import subprocess
+import threading
+import time
+import zlib
+
+# The host program; the test sets it before starting one.
+HOST = None
+# The size of the UI window a test looks for unless it says another: the editor's wide layout.
+WIDTH, HEIGHT = 266, 220
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+class HostRun:
+    """One lv2_ui_host process, its log read line by line as it comes."""
+
+    def __init__(self, *options, module, watchdog=30, stdin=subprocess.PIPE, env=None):
+        self.process = subprocess.Popen(
+            [HOST, "--watchdog", str(watchdog), *options, module], stdin=stdin, env=env,
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, bufsize=1)
+        self.lines, self.errors = [], []
+        self.changed = threading.Condition()
+        self.tokens = 0
+        self.readers = [
+            threading.Thread(target=self._read, args=(self.process.stdout, self.lines)),
+            threading.Thread(target=self._read, args=(self.process.stderr, self.errors))]
+        for reader in self.readers:
+            reader.start()
+
+    def _read(self, stream, into):
+        for line in stream:
+            with self.changed:
+                into.append(line.rstrip("\n"))
+                self.changed.notify_all()
+
+    def send(self, command):
+        self.process.stdin.write(command + "\n")
+        self.process.stdin.flush()
+
+    def wait_for(self, pattern, start=0, timeout=10):
+        """The index and match of the first line from `start` on that matches `pattern` whole."""
+        deadline = time.monotonic() + timeout
+        with self.changed:
+            while True:
+                for index in range(start, len(self.lines)):
+                    match = re.fullmatch(pattern, self.lines[index])
+                    if match:
+                        return index, match
+                left = deadline - time.monotonic()
+                if left <= 0 or self.process.poll() is not None and not self._reading():
+                    raise Failure(f"no line /{pattern}/ in the log:\n" + "\n".join(self.lines))
+                self.changed.wait(min(left, 0.1))
+
+    def _reading(self):
+        return any(reader.is_alive() for reader in self.readers)
+
+    def sync(self):
+        """The log's length once every command sent so far has run."""
+        self.tokens += 1
+        self.send(f"sync {self.tokens}")
+        return self.wait_for(f"sync {self.tokens}")[0] + 1
+
+    def matching(self, pattern, start=0, end=None):
+        with self.changed:
+            return [line for line in self.lines[start:end] if re.fullmatch(pattern, line)]
+
+    def child(self, width=WIDTH, height=HEIGHT, mapped=1, timeout=5):
+        """The UI's window in the parent once it has the given size and map state."""
+        deadline = time.monotonic() + timeout
+        while True:
+            start = len(self.lines)
+            self.send("info")
+            end = self.sync()
+            children = [line.split() for line in self.matching(r"child 0x.*", start, end)]
+            for words in children:
+                if (int(words[4]), int(words[5]), int(words[7])) == (width, height, mapped):
+                    return {"id": words[1], "x": int(words[2]), "y": int(words[3]),
+                            "root_x": int(words[9]), "root_y": int(words[11])}
+            if time.monotonic() > deadline:
+                raise Failure(f"no {width}x{height} child with mapped {mapped}: {children}")
+            time.sleep(0.05)
+
+    def finish(self, timeout=20):
+        if self.process.stdin and not self.process.stdin.closed:
+            try:
+                self.send("quit")
+                self.process.stdin.close()
+            except BrokenPipeError:
+                pass
+        status = self.process.wait(timeout)
+        for reader in self.readers:
+            reader.join()
+        return status
+
+    def finish_cleanly(self):
+        status = self.finish()
+        check(status == 0, f"exit status {status}; stderr:\n" + "\n".join(self.errors[-30:]))
+        problems = self.matching(r"(error|x-error) .*")
+        check(not problems, f"the host logged problems: {problems}")
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+        self.finish()
+
+
+def xdotool(*words):
+    return subprocess.run(["xdotool", *map(str, words)], check=True, capture_output=True,
+                          text=True, timeout=10).stdout
+
+
+def move_pointer(x, y):
+    # Without --sync (it hangs when the pointer is already there): poll until it has arrived.
+    xdotool("mousemove", x, y)
+    for _ in range(100):
+        if re.match(rf"x:{x} y:{y} ", xdotool("getmouselocation")):
+            return
+        time.sleep(0.02)
+    raise Failure(f"the pointer did not reach {x},{y}")
+
+
+def click(x, y):
+    move_pointer(x, y)
+    xdotool("mousedown", 1)
+    time.sleep(0.15)  # a click as long as a hand's, so a UI polling its events sees it
+    xdotool("mouseup", 1)
+
+
+def read_png(path):
+    """Width, height and rows of RGB triples of an 8-bit RGB PNG, every chunk's CRC checked."""
+    with open(path, "rb") as file:
+        data = file.read()
+    check(data[:8] == b"\x89PNG\r\n\x1a\n", f"{path} is not a PNG")
+    position, compressed = 8, b""
+    while position < len(data):
+        (length,) = struct.unpack(">I", data[position:position + 4])
+        kind, body = data[position + 4:position + 8], data[position + 8:position + 8 + length]
+        (crc,) = struct.unpack(">I", data[position + 8 + length:position + 12 + length])
+        check(crc == zlib.crc32(kind + body), f"{path}: bad CRC in {kind}")
+        if kind == b"IHDR":
+            width, height, bits, colour = struct.unpack(">IIBB", body[:10])
+            check((bits, colour) == (8, 2), f"{path}: not 8-bit RGB")
+        elif kind == b"IDAT":
+            compressed += body
+        position += 12 + length
+    raw = zlib.decompress(compressed)
+    stride = 1 + 3 * width
+    check(len(raw) == stride * height, f"{path}: {len(raw)} bytes of pixels")
+    rows = [[tuple(raw[y * stride + 1 + 3 * x:y * stride + 4 + 3 * x]) for x in range(width)]
+            for y in range(height)]
+    return width, height, rows
+
+
+def x_resources():
+    """The number of clients of the X server and the resources they hold, as xrestop sees them."""
+    report = subprocess.run(["xrestop", "-b", "-m", "1"], capture_output=True, text=True,
+                            check=True, timeout=10).stdout
+    counts = re.findall(r"^\t(windows|GCs|fonts|pixmaps|pictures|colormaps|cursors)\s*: (\d+)",
+                        report, re.M)
+    return {"clients": len(re.findall(r"^\d+ - ", report, re.M)),
+            "resources": sum(int(count) for _, count in counts)}
+
+
+def free_retained_resources():
+    """Frees what clients left on the server when they closed (XKillClient with AllTemporary)."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    display = x11.XOpenDisplay(None)
+    check(display, "cannot open the display")
+    x11.XKillClient(ctypes.c_void_p(display), ctypes.c_ulong(0))
+    x11.XCloseDisplay(ctypes.c_void_p(display))
+
+
+def usage_of(pid):
+    with open(f"/proc/{pid}/status") as status:
+        rss = int(re.search(r"VmRSS:\s+(\d+) kB", status.read()).group(1))
+    return {"fds": len(os.listdir(f"/proc/{pid}/fd")), "rss_kb": rss, "x": x_resources()}
+
+
+
+def run_tests(tests):
+    """Runs each test function, says how it went, and gives the exit status."""
+    failed = 0
+    for test in tests:
+        started = time.monotonic()
+        try:
+            test()
+            print(f"PASS {test.__name__} ({time.monotonic() - started:.1f} s)", flush=True)
+        except (Failure, subprocess.SubprocessError, OSError) as failure:
+            failed += 1
+            print(f"FAIL {test.__name__}: {failure}", flush=True)
+    print(f"{len(tests) - failed} passed, {failed} failed")
+    return 1 if failed else 0
