@@ -3,7 +3,7 @@
 # installs them under out/, shows what a host sees of each, renders a plucked-guitar phrase
 # through each plug-in with some of its built-in presets (through our command-line host under
 # Wine, and through an LV2 host natively) and takes a picture of each plug-in's editor in both
-# layouts.
+# layouts, on Windows (our host under Wine) and on Linux (jalv.gtk3).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh
@@ -94,6 +94,15 @@ render_lv2 kr6-crunch-preamp "Mid Drive" "kr6_mid_drive"
 render_lv2 kr6-crunch-preamp "High Drive" "kr6_high_drive"
 echo
 scripts/screenshots.sh "out/$shown" "build/$shown/bin/kelhost.exe" out/screenshots
+echo
+# The same editors on Linux, embedded in a real LV2 host: jalv.gtk3 on a JACK dummy server.
+echo "LV2 editors in jalv.gtk3, from out/lv2:"
+if [ -n "${DISPLAY:-}" ]; then
+    python3 scripts/lv2-screenshots.py out/lv2 out/screenshots
+else
+    xvfb-run -a -s "-screen 0 1280x1024x24" python3 scripts/lv2-screenshots.py out/lv2 \
+        out/screenshots
+fi
 echo
 echo "Plug-ins installed in: out/win32 (32-bit) and out/win64 (64-bit), and as LV2 bundles in"
 echo "out/lv2 (sonadrix-hn6-clean-preamp.lv2, sonadrix-kr6-crunch-preamp.lv2: copy both into"

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The jalv.gtk3 harness (tests/support/jalv_session.py): first what it makes of X window dumps,
 PNG files, jalv's printed values, its saved states and its ends, from tables; then real sessions
-under the display in DISPLAY: our HN-6 in jalv's generic controls (window, screenshot, a preset
-and a control value given at start seen back, closing, nothing left running), x42's Digital
+under the display in DISPLAY: our HN-6 in jalv's generic controls, asked for in place of its
+editor (window, screenshot, a preset and a control value given at start seen back, closing,
+nothing left running), x42's Digital
 Peak Limiter, a Debian plug-in with an X11 UI that suil embeds (the UI's window, a click, the
 wheel and a drag changing controls that the harness reads back), a crash, a plug-in jalv cannot
 find and a wait that cannot succeed; and the command line, on an Xvfb display of its own.
@@ -216,9 +217,9 @@ def nothing_left(pids, jack_name):
 def test_hn6_generic_controls(bundles, folder):
     started = time.monotonic()
     with JalvSession(HN6, lv2_path=bundles, preset=HN6 + "/presets/1",
-                     controls={"output": 12}) as session:
+                     controls={"output": 12}, generic_ui=True) as session:
         main = session.main_window()
-        expect(session.ui_uri is None, "jalv shows its generic controls for the HN-6")
+        expect(session.ui_uri is None, "asked for them, jalv shows its generic controls")
         expect(main.name == "HN-6 Clean Preamp - Low Hot" and main.width > 200 and
                main.height > 100, "jalv's window is the HN-6's with its preset: %s" % main)
         # The preset's values from the bundle's Turtle, the Output given at start over its own.
@@ -332,8 +333,8 @@ def test_command_line(bundles, folder):
     started = time.monotonic()
     result = subprocess.run(
         [sys.executable, os.path.join(ROOT, "tests", "support", "jalv_session.py"), "--xvfb",
-         "--lv2-path", bundles, "-c", "gain=21", "--screenshot", picture, "--read-controls",
-         HN6], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+         "--lv2-path", bundles, "-c", "gain=21", "--generic-ui", "--screenshot", picture,
+         "--read-controls", HN6], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
     try:
         report = json.loads(result.stdout)
     except ValueError:

@@ -19,7 +19,8 @@ Python API (tests/support on sys.path):
     install_termination_handler()      # SIGTERM and SIGHUP stop the sessions as Ctrl+C does
     with JalvSession("https://sonadrix.com/lv2/orvalle-vol2/hn6-clean-preamp",
                      lv2_path="build/lv2/lib/lv2", preset=None, controls={"gain": 30},
-                     generic_ui=False, timeout=15) as session:
+                     generic_ui=False, timeout=15,
+                     config_files={"Sonadrix/Orvalle Vol.2/settings": "Layout=tall\n"}) as session:
         session.ui_uri                 # the UI jalv chose, None for its generic controls
         main = session.main_window()   # Window(id, x, y, width, height, name); x, y on screen
         ui = session.plugin_window()   # the plug-in UI's X11 window embedded by suil
@@ -804,8 +805,11 @@ class JalvSession:
 
     def __init__(self, plugin_uri, lv2_path=None, preset=None, controls=None,
                  generic_ui=False, display=None, jack=None, timeout=DEFAULT_TIMEOUT,
-                 keep_dir=None, extra_args=()):
+                 keep_dir=None, extra_args=(), config_files=None):
         self.plugin_uri = plugin_uri
+        # Files of the private configuration folder, by path below it, written before jalv starts
+        # (a plug-in's settings, say).
+        self.config_files = dict(config_files or {})
         self.lv2_path = lv2_path
         self.preset = preset
         self.controls = dict(controls or {})
@@ -868,7 +872,13 @@ class JalvSession:
                 self._own_jack = JackServer(log_folder=self.folder, timeout=self.timeout)
                 self._jack = self._own_jack.start()
             self.x = XConnection(self.display)
-            self.jalv = Child(self.command(), self.environment(),
+            environment = self.environment()
+            for relative, text in self.config_files.items():
+                path = os.path.join(environment["XDG_CONFIG_HOME"], relative)
+                os.makedirs(os.path.dirname(path), exist_ok=True)
+                with open(path, "w") as f:
+                    f.write(text)
+            self.jalv = Child(self.command(), environment,
                               os.path.join(self.folder, "jalv.stdout"),
                               os.path.join(self.folder, "jalv.stderr"), "jalv.gtk3")
             self.main_window()
