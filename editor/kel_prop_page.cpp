@@ -263,18 +263,25 @@ void KelPropPage::redraw(CControl* control, CDrawContext* context) {
     }
 }
 
-void KelPropPage::setParameter(VstInt32 index, float value) {
+void KelPropPage::setParameter(VstInt32 index, float value) { handOver(index, value, true); }
+
+void KelPropPage::setOpeningParameter(VstInt32 index, float value) {
+    handOver(index, value, false);
+}
+
+void KelPropPage::handOver(VstInt32 index, float value, bool announced) {
     if (!windowOpen.load()) {
         return;
     }
     if (platform::currentThreadId() == windowThread.load()) {
-        applyParameter(index, value);
+        applyParameter(index, value, announced);
         return;
     }
     // Off the window's thread nothing is touched but the hand-over; the window's thread forms
     // the texts and draws at its next idle.
     if (index >= 0 && index < kHandOverSlots) {
         handedOver[index].value.store(value);
+        handedOver[index].announced.store(announced);
         handedOver[index].order.store(++handOverCount);
     }
     postUpdate();
@@ -285,13 +292,15 @@ void KelPropPage::applyHandedOver() {
         std::uint32_t order;
         VstInt32 index;
         float value;
+        bool announced;
     };
     Change changes[kHandOverSlots];
     int count = 0;
     for (int index = 0; index < kHandOverSlots; ++index) {
         const std::uint32_t order = handedOver[index].order.exchange(0);
         if (order != 0) {
-            changes[count++] = {order, index, handedOver[index].value.load()};
+            changes[count++] = {order, index, handedOver[index].value.load(),
+                                handedOver[index].announced.load()};
         }
     }
     // In the order they came, so the status display ends with the latest change (at most eight:
@@ -303,11 +312,11 @@ void KelPropPage::applyHandedOver() {
         }
     }
     for (int i = 0; i < count; ++i) {
-        applyParameter(changes[i].index, changes[i].value);
+        applyParameter(changes[i].index, changes[i].value, changes[i].announced);
     }
 }
 
-void KelPropPage::applyParameter(VstInt32 index, float value) {
+void KelPropPage::applyParameter(VstInt32 index, float value, bool announced) {
     if (!frame) {
         return;
     }
@@ -315,14 +324,18 @@ void KelPropPage::applyParameter(VstInt32 index, float value) {
     switch (index) {
     case kEffectParameter:
         widgets[kLedWidget]->setValue(v);
-        showStatus(kEffectParameter, v);
+        if (announced) {
+            showStatus(kEffectParameter, v);
+        }
         break;
     case kGainParameter:
     case kToneParameter:
     case kOutputParameter:
         widgets[kGainKnobWidget + index - kGainParameter]->setValue(v);
-        showStatus(index, v);
-        modified = true;
+        if (announced) {
+            showStatus(index, v);
+            modified = true;
+        }
         break;
     case kProgramMarker: {
         showStatus(kProgramMarker, value);

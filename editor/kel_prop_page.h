@@ -52,6 +52,10 @@ public:
     void update() override;
     // Every parameter change of the effect and the program marker (index 7). Any thread.
     void setParameter(VstInt32 index, float value) override;
+    // The effect's values an LV2 host reports as the window opens (its first port events): the
+    // knobs and the LED take them as the window takes the effect's values when it opens, with
+    // no status message and nothing counted as a change for compare. Any thread.
+    void setOpeningParameter(VstInt32 index, float value);
 
     void valueChanged(VSTGUI::CDrawContext* context, VSTGUI::CControl* control) override;
     void controlRightClicked(VSTGUI::CDrawContext* context, VSTGUI::CControl* control) override;
@@ -74,10 +78,13 @@ private:
     struct HandedOver {
         std::atomic<float> value{0.0f};
         std::atomic<std::uint32_t> order{0}; // 0: nothing waiting
+        std::atomic<bool> announced{true};    // false for a value of the window's opening
     };
     static constexpr int kHandOverSlots = 8; // indices 0 to 7
 
-    void applyParameter(VstInt32 index, float value);
+    void handOver(VstInt32 index, float value, bool announced);
+    // `announced`: the status display says the change and compare counts it.
+    void applyParameter(VstInt32 index, float value, bool announced = true);
     void applyHandedOver();
     void showStatus(int code, float x);
     int showSlotMenu(int slotNumber, int x, int y);

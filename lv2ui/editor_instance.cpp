@@ -81,12 +81,18 @@ void EditorInstance::portEvent(std::uint32_t port, std::uint32_t size, std::uint
     }
     // Off the editor's thread the page only takes the value over; its thread shows it.
     const std::lock_guard<std::mutex> guard(pageLock);
-    if (page) {
+    if (!page) {
+        return;
+    }
+    if (hostHasIdled) {
         page->setParameter(static_cast<VstInt32>(port), parameter);
+    } else {
+        page->setOpeningParameter(static_cast<VstInt32>(port), parameter);
     }
 }
 
 int EditorInstance::idle() {
+    hostHasIdled = true;
     link.flush(*this);
     return windowGone.load() ? 1 : 0;
 }

@@ -52,6 +52,8 @@ public:
     // The X window the host embeds; 0 for a host that shows our own window instead.
     unsigned long widget() const { return windowId; }
 
+    // Until the host's first idle, its port events are the plug-in's values as the window opens
+    // (hosts send every control port once after instantiation); later ones are changes.
     void portEvent(std::uint32_t port, std::uint32_t size, std::uint32_t format,
                    const void* buffer);
     // Hands the editor's port writes and gestures to the host. Non-zero once the window is gone
@@ -91,6 +93,7 @@ private:
     bool answered = false;
     std::atomic<bool> closing{false}; // mouse loops end; the editor's loop ends
     std::atomic<bool> windowGone{false};
+    bool hostHasIdled = false; // the host's thread's own
     unsigned long windowId = 0;
     std::thread thread;
 };

@@ -152,6 +152,53 @@ TEST_F(EditorLink, ControlsWriteThePortsAndTheStatusLineFollowsThemAndTheHost) {
     EXPECT_TRUE(editor.flushed().empty()); // the host's own changes are not written back
 }
 
+// An LV2 host reports every control port once after instantiation: the window opens on those
+// values as it opens on the effect's, saying only its welcome; changes after that are said.
+TEST_F(EditorLink, TheHostsValuesAtOpeningMoveTheControlsWithoutAMessage) {
+    Instance editor;
+    const struct {
+        int port;
+        float portValue;
+        EditorWidget widget;
+        float widgetValue;
+    } opening[] = {
+        {kGainParameter, 85.0f, kGainKnobWidget, 0.85f},
+        {kToneParameter, 15.0f, kToneKnobWidget, 1.0f},
+        {kOutputParameter, 61.0f, kOutputKnobWidget, 0.61f},
+        {kEffectParameter, 0.0f, kLedWidget, 1.0f}, // the port's off: the LED dark
+    };
+    std::thread hostThread([&] {
+        for (const auto& value : opening) {
+            float parameter = 0.0f;
+            ASSERT_TRUE(editor.link.portChanged(value.port, value.portValue, parameter));
+            editor.page.setOpeningParameter(value.port, parameter);
+        }
+    });
+    hostThread.join();
+    editor.page.idle();
+    EXPECT_STREQ(editor.page.statusText(), CleanModel::description.welcomeText);
+    for (const auto& value : opening) {
+        EXPECT_FLOAT_EQ(editor.widget(value.widget).getValue(), value.widgetValue) << value.port;
+    }
+    EXPECT_TRUE(editor.flushed().empty());
+
+    // On the window's own thread too: after a slot's recall, a value of the opening leaves the
+    // slot's message; a change the host makes afterwards is said.
+    editor.click(kP1Widget);
+    EXPECT_STREQ(editor.page.statusText(), " P1: Low Hot");
+    editor.flushed();
+    float parameter = 0.0f;
+    ASSERT_TRUE(editor.link.portChanged(kGainParameter, 50.0f, parameter));
+    editor.page.setOpeningParameter(kGainParameter, parameter);
+    editor.page.idle();
+    EXPECT_STREQ(editor.page.statusText(), " P1: Low Hot");
+    EXPECT_FLOAT_EQ(editor.widget(kGainKnobWidget).getValue(), 0.5f);
+    ASSERT_TRUE(editor.link.portChanged(kGainParameter, 60.0f, parameter));
+    editor.page.setParameter(kGainParameter, parameter);
+    editor.page.idle();
+    EXPECT_STREQ(editor.page.statusText(), " Gain: 60.0 %");
+}
+
 TEST_F(EditorLink, SlotsRecallStoreAndCompareThroughTheUsersFilesAndAnotherInstanceSeesThem) {
     // Stored 70 reaches the port as 69, as the VST 2.x effect holds it (0.7 is 0.699999988).
     storeUserPreset("Lead", {70, 3, 40}, 2);

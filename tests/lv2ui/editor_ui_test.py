@@ -210,6 +210,36 @@ def test_footswitch_and_the_hosts_automation():
         host.kill()
 
 
+def test_the_window_opens_on_the_hosts_values():
+    # Hosts send every control port once after instantiation: the knobs take those values and
+    # the status line says only its welcome, as on the defaults. A later change is said.
+    status = [(x, y) for y in range(128, 142) for x in range(17, 17 + 223)]
+    knob = [(x, y) for y in range(46, 96) for x in range(11, 61)]
+    pictures = {}
+    for name, options in (("defaults", ()), ("hosts", ("--control", "1=85", "--control", "3=61"))):
+        host = editor(*options)
+        try:
+            host.child()
+            host.send("sleep 300")
+            host.sync()
+            pictures[name] = read_png(screenshot(host, f"opening-{name}.png"))[2]
+            host.send("port 1 30")
+            host.send("sleep 200")
+            host.sync()
+            pictures[name + " changed"] = read_png(screenshot(host, f"opening-{name}-2.png"))[2]
+            host.finish_cleanly()
+        finally:
+            host.kill()
+    opened, changed = pictures["hosts"], pictures["hosts changed"]
+    check(all(opened[y][x] == pictures["defaults"][y][x] for x, y in status),
+          "the status line said a value of the opening")
+    check(any(opened[y][x] != pictures["defaults"][y][x] for x, y in knob),
+          "the knob did not take the host's value")
+    check(any(changed[y][x] != opened[y][x] for x, y in status), "a later change was not said")
+    check(all(changed[y][x] == pictures["defaults changed"][y][x] for x, y in status + knob),
+          "the same change looks different after other opening values")
+
+
 def screenshot(host, name):
     path = os.path.join(WORK, name)
     host.send(f"screenshot {path}")
@@ -320,6 +350,7 @@ def main():
     return run_tests([test_the_window_in_each_layout,
                       test_knobs_follow_drags_wheel_keys_and_ctrl_click,
                       test_footswitch_and_the_hosts_automation,
+                      test_the_window_opens_on_the_hosts_values,
                       test_slots_shared_live_between_two_processes,
                       test_closing_in_a_drag_and_many_opens_leave_nothing_behind,
                       test_a_parent_of_another_visual])
