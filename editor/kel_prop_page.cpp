@@ -263,7 +263,9 @@ void KelPropPage::redraw(CControl* control, CDrawContext* context) {
     }
 }
 
-void KelPropPage::setParameter(VstInt32 index, float value) { handOver(index, value, true); }
+void KelPropPage::setParameter(VstInt32 index, float value) {
+    handOver(index, value, true);
+}
 
 void KelPropPage::setOpeningParameter(VstInt32 index, float value) {
     handOver(index, value, false);

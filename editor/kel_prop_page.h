@@ -78,7 +78,7 @@ private:
     struct HandedOver {
         std::atomic<float> value{0.0f};
         std::atomic<std::uint32_t> order{0}; // 0: nothing waiting
-        std::atomic<bool> announced{true};    // false for a value of the window's opening
+        std::atomic<bool> announced{true};   // false for a value of the window's opening
     };
     static constexpr int kHandOverSlots = 8; // indices 0 to 7
 
