@@ -30,8 +30,12 @@ cmp "$zip" "$work/again/$name.zip" || fail "packaging the same files twice gave 
 cmp "$tar" "$work/again/$(basename "$tar")" ||
     fail "packaging the same files twice gave different tar.gz files"
 
-pictures=(docs/screenshots/hn6_tall.png docs/screenshots/hn6_wide.png
-    docs/screenshots/kr6_tall.png docs/screenshots/kr6_wide.png)
+pictures=()
+for editor in "" lv2_; do
+    for picture in hn6_tall hn6_wide kr6_tall kr6_wide; do
+        pictures+=("docs/screenshots/$editor$picture.png")
+    done
+done
 common=(LICENSE.txt README.md SHA256SUMS "${pictures[@]}")
 
 # The zip.
