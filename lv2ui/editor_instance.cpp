@@ -152,6 +152,9 @@ bool EditorInstance::openEditor() {
         return false;
     }
     VSTGUI::xcb::releaseMouseOn(*page->getFrame(), closing);
+    if (!host.parent) {
+        VSTGUI::xcb::setTitle(*page->getFrame(), plugin.effectName);
+    }
     link.setListener(this);
     windowId = VSTGUI::xcb::windowId(*page->getFrame());
     windowGone.store(false);

@@ -65,6 +65,10 @@ struct FrameWindow {
     std::uint16_t pressState = 0;
     const std::atomic<bool>* releaseFlag = nullptr; // set: the buttons read as released
     bool gone = false;
+    // A window of its own on the desktop (no parent): the window manager's close asks through
+    // a WM_PROTOCOLS message naming WM_DELETE_WINDOW, and the window goes as if destroyed.
+    xcb_atom_t protocolsAtom = 0;
+    xcb_atom_t deleteWindowAtom = 0;
     // Events that came while a control held the mouse, handled once it lets go.
     std::deque<xcb_generic_event_t*> held;
     // The keyboard map: keysyms of each keycode from the first, perKeycode a code.
@@ -165,6 +169,36 @@ void fixSize(xcb_connection_t* connection, xcb_window_t window, int width, int h
                         18, hints);
 }
 
+xcb_atom_t atomNamed(xcb_connection_t* connection, const char* name) {
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        connection,
+        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+        nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : 0;
+    std::free(reply);
+    return atom;
+}
+
+// A window on the desktop takes the window manager's close as a request to it.
+void takeCloseRequests(FrameWindow& w) {
+    w.protocolsAtom = atomNamed(w.connection, "WM_PROTOCOLS");
+    w.deleteWindowAtom = atomNamed(w.connection, "WM_DELETE_WINDOW");
+    if (w.protocolsAtom && w.deleteWindowAtom) {
+        constexpr xcb_atom_t kAtomType = 4; // predefined
+        xcb_change_property(w.connection, XCB_PROP_MODE_REPLACE, w.window, w.protocolsAtom,
+                            kAtomType, 32, 1, &w.deleteWindowAtom);
+    }
+}
+
+bool isCloseRequest(const FrameWindow& w, const xcb_generic_event_t& event) {
+    if ((event.response_type & 0x7f) != XCB_CLIENT_MESSAGE || !w.deleteWindowAtom) {
+        return false;
+    }
+    const auto& message = reinterpret_cast<const xcb_client_message_event_t&>(event);
+    return message.format == 32 && message.type == w.protocolsAtom &&
+           message.data.data32[0] == w.deleteWindowAtom;
+}
+
 void present(FrameWindow& w, bool whenDue = false) {
     if (!w.connection || w.gone || !w.dirty || w.pixels.empty()) {
         return;
@@ -257,7 +291,7 @@ void takeEventsMeanwhile(FrameWindow& w) {
             std::free(event);
         } else if (type == XCB_MOTION_NOTIFY || type == XCB_BUTTON_RELEASE) {
             std::free(event);
-        } else if (type == XCB_DESTROY_NOTIFY) {
+        } else if (type == XCB_DESTROY_NOTIFY || isCloseRequest(w, *event)) {
             w.gone = true;
             std::free(event);
         } else {
@@ -321,6 +355,9 @@ void handleEvent(FrameWindow& w, xcb_generic_event_t* event) {
     }
     case XCB_DESTROY_NOTIFY:
         w.gone = true;
+        break;
+    case XCB_CLIENT_MESSAGE:
+        w.gone = w.gone || isCloseRequest(w, *event);
         break;
     default:
         break; // errors of our own requests among them: nothing to do about them
@@ -403,6 +440,9 @@ void CFrame::openWindow() {
     w->context = xcb_generate_id(w->connection);
     xcb_create_gc(w->connection, w->context, w->window, 0, nullptr);
     fixSize(w->connection, w->window, size.width(), size.height());
+    if (!parent) {
+        takeCloseRequests(*w);
+    }
     readKeyboardMap(*w);
     xcb_map_window(w->connection, w->window);
     xcb_flush(w->connection);
@@ -548,6 +588,29 @@ void releaseMouseOn(CFrame& frame, const std::atomic<bool>& flag) {
     if (FrameWindow* w = windowOf(frame.getSystemWindow())) {
         w->releaseFlag = &flag;
     }
+}
+
+void setTitle(CFrame& frame, const char* title) {
+    FrameWindow* w = windowOf(frame.getSystemWindow());
+    if (!w || !w->connection || !title) {
+        return;
+    }
+    const auto length = static_cast<std::uint32_t>(std::strlen(title));
+    constexpr xcb_atom_t kWmName = 39, kStringType = 31; // predefined atoms
+    xcb_change_property(w->connection, XCB_PROP_MODE_REPLACE, w->window, kWmName, kStringType, 8,
+                        length, title);
+    const xcb_atom_t netName = atomNamed(w->connection, "_NET_WM_NAME");
+    const xcb_atom_t utf8 = atomNamed(w->connection, "UTF8_STRING");
+    if (netName && utf8) {
+        xcb_change_property(w->connection, XCB_PROP_MODE_REPLACE, w->window, netName, utf8, 8,
+                            length, title);
+    }
+    // WM_CLASS: instance and class, each ended by a zero byte.
+    static const char kClass[] = "sonadrix\0Sonadrix";
+    constexpr xcb_atom_t kWmClass = 67;
+    xcb_change_property(w->connection, XCB_PROP_MODE_REPLACE, w->window, kWmClass, kStringType, 8,
+                        sizeof kClass, kClass);
+    xcb_flush(w->connection);
 }
 
 unsigned long windowId(const CFrame& frame) {

@@ -4,7 +4,8 @@ X display in DISPLAY, driven with real X input from xdotool. The window in both 
 dragged round their faces and straight, with Shift for fine steps, the wheel, the arrow keys and
 Ctrl+click; the footswitch; the host's automation; quick slots recalled and stored by two
 instances in two processes sharing the user's files; closing in the middle of a drag; many
-opens and closes without growth; a parent window of another visual.
+opens and closes without growth; a parent window of another visual; a window of its own where
+the host gives no parent.
 
 Usage: editor_ui_test.py LV2_UI_HOST BUNDLES_FOLDER WORK_FOLDER
 """
@@ -344,6 +345,68 @@ def test_a_parent_of_another_visual():
     check(pictures["argb"] == pictures["default"], "the editor looks different there")
 
 
+def desktop_windows(title, *options):
+    """The ids of the windows on the desktop with that title."""
+    found = subprocess.run(["xdotool", "search", *options, "--name", f"^{re.escape(title)}$"],
+                           capture_output=True, text=True, timeout=10).stdout
+    return found.split()
+
+
+def shown_window(title, timeout=5):
+    """The one window with that title once it is shown: its id and geometry."""
+    deadline = time.monotonic() + timeout
+    while True:
+        shown = desktop_windows(title, "--onlyvisible")
+        if len(shown) == 1:
+            shell = xdotool("getwindowgeometry", "--shell", shown[0])
+            geometry = dict(line.split("=") for line in shell.split())
+            return {"id": shown[0], **{key: int(geometry[key]) for key in "X Y WIDTH HEIGHT".split()}}
+        check(time.monotonic() < deadline, f"not one shown window {title!r}: {shown}")
+        time.sleep(0.05)
+
+
+def wait_until_no_window(title, timeout=5):
+    deadline = time.monotonic() + timeout
+    while desktop_windows(title):
+        check(time.monotonic() < deadline, f"the window {title!r} stayed")
+        time.sleep(0.05)
+
+
+def test_a_window_of_its_own_where_the_host_gives_no_parent():
+    # Shown and hidden by the host, titled with the plug-in's name, taking clicks; the window
+    # manager's close ends it as the host's hide would, and the host hears it from idle.
+    for module, title in ((CLEAN_UI, "HN-6 Clean Preamp"), (CRUNCH_UI, "KR-6 Crunch Preamp")):
+        host = editor("--no-parent", module=module)
+        try:
+            host.wait_for(r"instantiate widget 0x0")
+            begin = host.sync()
+            check(not desktop_windows(title), "a window before the host asked for one")
+            host.send("show")
+            host.wait_for(r"show 0", begin)
+            window = shown_window(title)
+            check((window["WIDTH"], window["HEIGHT"]) == (266, 220), f"{window}")
+            click(window["X"] + WIDE_FOOTSWITCH[0], window["Y"] + WIDE_FOOTSWITCH[1])
+            host.wait_for(r"write 0 0", begin)
+            host.send("hide")
+            host.wait_for(r"hide 0", begin)
+            wait_until_no_window(title)
+            host.send("show")
+            host.wait_for(r"show 0", host.wait_for(r"hide 0", begin)[0])
+            window = shown_window(title)
+            # The footswitch kept the editor's own value: a click turns it on again.
+            click(window["X"] + WIDE_FOOTSWITCH[0], window["Y"] + WIDE_FOOTSWITCH[1])
+            host.wait_for(r"write 0 1", begin)
+            host.send(f"wm-close {window['id']}")
+            host.wait_for(r"idle-stop", begin)
+            host.wait_for(r"cleanup", begin)
+            wait_until_no_window(title)
+            check(len(host.matching(r"write 0 .*", begin)) == 2,
+                  f"{host.matching(r'write .*', begin)}")
+            host.finish_cleanly()
+        finally:
+            host.kill()
+
+
 def main():
     os.makedirs(WORK, exist_ok=True)
     check(os.environ.get("DISPLAY"), "no DISPLAY: run under xvfb-run")
@@ -353,7 +416,8 @@ def main():
                       test_the_window_opens_on_the_hosts_values,
                       test_slots_shared_live_between_two_processes,
                       test_closing_in_a_drag_and_many_opens_leave_nothing_behind,
-                      test_a_parent_of_another_visual])
+                      test_a_parent_of_another_visual,
+                      test_a_window_of_its_own_where_the_host_gives_no_parent])
 
 
 if __name__ == "__main__":

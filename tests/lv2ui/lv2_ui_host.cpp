@@ -13,6 +13,8 @@
 //   --list-visuals       print "visual 0xID depth D class C" for each visual and exit
 //   --touch              offer ui:touch (not offered by default)
 //   --no-resize          do not offer ui:resize
+//   --no-parent          do not offer ui:parent: the UI shows a window of its own through
+//                        ui:showInterface (the host's window stays, empty)
 //   --no-options         do not offer the options feature (ui:updateRate)
 //   --echo               hand every write back to the UI as a port event (default: off)
 //   --rate HZ            calls of idle per second (default 30)
@@ -39,6 +41,9 @@
 //   size W H             resize the parent and tell a UI that offers ui:resize
 //                                                                     size W H ui RC|unsupported
 //   info                 the parent and every child window of it      parent ..., child ...
+//   wm-close 0xID        what a window manager sends when its close button is clicked
+//                        (WM_PROTOCOLS naming WM_DELETE_WINDOW) to window 0xID
+//                                                                     wm-close 0xID
 //   focus                the keyboard focus to the UI's window (no window manager gives it)
 //                                                                     focus 0xID
 //   sleep MS             run (idling) for MS before the next command  (nothing)
@@ -152,6 +157,7 @@ struct Settings {
     bool list_visuals = false;
     bool offer_touch = false;
     bool offer_resize = true;
+    bool offer_parent = true;
     bool offer_options = true;
     bool echo = false;
     double rate = 30.0;
@@ -165,7 +171,7 @@ void print_usage() {
     std::fprintf(
         stderr, "usage: lv2_ui_host [--ui URI] [--bundle PATH] [--plugin URI] [--size WxH]\n"
                 "       [--position X,Y] [--visual default|argb|depth:N|id:0xNN] [--list-visuals]\n"
-                "       [--touch] [--no-resize] [--no-options] [--echo] [--rate HZ]\n"
+                "       [--touch] [--no-resize] [--no-parent] [--no-options] [--echo] [--rate HZ]\n"
                 "       [--control I=V]... [--at SECONDS COMMAND]... [--duration SECONDS]\n"
                 "       [--watchdog SECONDS] MODULE.so\n"
                 "(the comment at the top of tests/lv2ui/lv2_ui_host.cpp lists the commands)\n");
@@ -226,6 +232,8 @@ bool parse_settings(int argc, char** argv, Settings& settings) {
             settings.offer_touch = true;
         } else if (option == "--no-resize") {
             settings.offer_resize = false;
+        } else if (option == "--no-parent") {
+            settings.offer_parent = false;
         } else if (option == "--no-options") {
             settings.offer_options = false;
         } else if (option == "--echo") {
@@ -721,7 +729,9 @@ void Host::build_features() {
          urids_.map(LV2_ATOM__Float), &update_rate_},
         {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr},
     };
-    feature_storage_.push_back({LV2_UI__parent, reinterpret_cast<void*>(parent_)});
+    if (settings_.offer_parent) {
+        feature_storage_.push_back({LV2_UI__parent, reinterpret_cast<void*>(parent_)});
+    }
     feature_storage_.push_back({LV2_URID__map, &urid_map_});
     feature_storage_.push_back({LV2_URID__unmap, &urid_unmap_});
     if (settings_.offer_resize) {
@@ -1125,6 +1135,22 @@ void Host::execute(const std::string& line) {
         } else {
             log_line("size %d %d ui unsupported", width, height);
         }
+    } else if (command == "wm-close") {
+        std::string id;
+        if (!(words >> id)) {
+            return wrong();
+        }
+        XClientMessageEvent message{};
+        message.type = ClientMessage;
+        message.window = static_cast<Window>(std::strtoul(id.c_str(), nullptr, 0));
+        message.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+        message.format = 32;
+        message.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+        message.data.l[1] = CurrentTime;
+        XSendEvent(display_, message.window, False, NoEventMask,
+                   reinterpret_cast<XEvent*>(&message));
+        XSync(display_, False);
+        log_line("wm-close 0x%lx", message.window);
     } else if (command == "focus") {
         Window window = widget_ ? widget_ : parent_;
         XWindowAttributes attributes;
