@@ -67,10 +67,9 @@ function(_kel_convert_artwork group entries source_folder output_folder rc_lines
     set(${rc_lines} ${lines} PARENT_SCOPE)
 endfunction()
 
-# Puts the artwork into a plug-in module: its own backgrounds from artwork_folder and the shared
-# pieces. The module's resource script includes "plugin_bitmaps.rc", written here; it is
-# recompiled whenever a bitmap changes. Call from the folder that adds the target.
-function(kel_add_artwork target artwork_folder rc_file)
+# The rules that make a plug-in's BMP files at build time, its own backgrounds from
+# artwork_folder and the shared pieces, as resource lines ("number BITMAP \"file\"") in out_var.
+function(_kel_plugin_artwork artwork_folder out_var)
     get_filename_component(group ${artwork_folder} DIRECTORY)
     get_filename_component(group ${group} NAME)
     set(output ${CMAKE_BINARY_DIR}/artwork)
@@ -78,6 +77,15 @@ function(kel_add_artwork target artwork_folder rc_file)
     _kel_convert_artwork(${group} "${KEL_PLUGIN_ARTWORK}" ${artwork_folder} ${output}/${group} lines)
     _kel_convert_artwork(shared "${KEL_SHARED_ARTWORK}" ${PROJECT_SOURCE_DIR}/editor/artwork
         ${output}/shared lines)
+    set(${out_var} ${lines} PARENT_SCOPE)
+endfunction()
+
+# Puts the artwork into a plug-in module: its own backgrounds from artwork_folder and the shared
+# pieces. The module's resource script includes "plugin_bitmaps.rc", written here; it is
+# recompiled whenever a bitmap changes. Call from the folder that adds the target.
+function(kel_add_artwork target artwork_folder rc_file)
+    _kel_plugin_artwork(${artwork_folder} lines)
+    set(output ${CMAKE_BINARY_DIR}/artwork)
     set(bitmaps ${lines})
     list(TRANSFORM bitmaps REPLACE "^.* BITMAP \"(.*)\"$" "\\1")
     list(JOIN lines "\n" text)
@@ -93,13 +101,7 @@ endfunction()
 # out_var: what kel_embed_bitmaps takes, for modules without bitmap resources. Call from the
 # folder that adds the target the files go into.
 function(kel_artwork_bitmaps artwork_folder out_var)
-    get_filename_component(group ${artwork_folder} DIRECTORY)
-    get_filename_component(group ${group} NAME)
-    set(output ${CMAKE_BINARY_DIR}/artwork)
-    set(lines)
-    _kel_convert_artwork(${group} "${KEL_PLUGIN_ARTWORK}" ${artwork_folder} ${output}/${group} lines)
-    _kel_convert_artwork(shared "${KEL_SHARED_ARTWORK}" ${PROJECT_SOURCE_DIR}/editor/artwork
-        ${output}/shared lines)
+    _kel_plugin_artwork(${artwork_folder} lines)
     list(TRANSFORM lines REPLACE "^([0-9]+) BITMAP \"(.*)\"$" "\\1;\\2")
     set(${out_var} ${lines} PARENT_SCOPE)
 endfunction()

@@ -7,12 +7,12 @@ line's text may differ only by font rendering.
 Usage: editor_pixels_test.py BUNDLES_FOLDER LV2_UI_HOST WIN64_BUILD_FOLDER WORK_FOLDER
 """
 import os
-import struct
 import subprocess
 import sys
-import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+from svg_to_bmp import decode_png  # noqa: E402
 
 # Per plug-in: DLL name, bundle folder and UI module.
 PLUGINS = [
@@ -28,48 +28,11 @@ LAYOUTS = {
 
 
 def read_png(path):
-    """(width, height, rows of (r, g, b) tuples) of an 8-bit RGB or RGBA PNG."""
+    """(width, height, rows of (r, g, b) tuples) of an 8-bit RGB or RGBA PNG, decoded as the
+    artwork converter decodes."""
     with open(path, "rb") as f:
-        data = f.read()
-    if data[:8] != b"\x89PNG\r\n\x1a\n":
-        raise ValueError(path + " is not a PNG file")
-    pos, idat, header = 8, b"", None
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            header = struct.unpack(">IIBBBBB", body)
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    width, height, depth, colour = header[0], header[1], header[2], header[3]
-    if depth != 8 or colour not in (2, 6) or header[6] != 0:
-        raise ValueError("%s: not 8-bit RGB or RGBA without interlace" % path)
-    step = 3 if colour == 2 else 4
-    raw = zlib.decompress(idat)
-    stride = width * step
-    rows, previous = [], bytearray(stride)
-    for y in range(height):
-        kind = raw[y * (stride + 1)]
-        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            left = line[i - step] if i >= step else 0
-            up = previous[i]
-            corner = previous[i - step] if i >= step else 0
-            if kind == 1:
-                line[i] = (line[i] + left) & 0xff
-            elif kind == 2:
-                line[i] = (line[i] + up) & 0xff
-            elif kind == 3:
-                line[i] = (line[i] + (left + up) // 2) & 0xff
-            elif kind == 4:
-                p = left + up - corner
-                pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
-                predictor = left if pa <= pb and pa <= pc else (up if pb <= pc else corner)
-                line[i] = (line[i] + predictor) & 0xff
-        rows.append([tuple(line[x * step:x * step + 3]) for x in range(width)])
-        previous = line
-    return width, height, rows
+        width, height, rows = decode_png(f.read())
+    return width, height, [[pixel[:3] for pixel in row] for row in rows]
 
 
 def run(command, **kwargs):
