@@ -19,8 +19,8 @@ import time
 import zlib
 
 import ui_host_driver
-from ui_host_driver import (HostRun, check, click, move_pointer, read_png, run_tests, usage_of,
-                            xdotool)
+from ui_host_driver import (HostRun, check, click, move_pointer, read_png, run_tests,
+                            usage_over_cycles, xdotool)
 
 HOST, BUNDLES, WORK = sys.argv[1:4]
 ui_host_driver.HOST = HOST
@@ -305,14 +305,7 @@ def test_closing_in_a_drag_and_many_opens_leave_nothing_behind():
         check(host.matching(r"touch 1 0", begin), f"{host.matching(r'(touch|write) .*', begin)}")
         host.send("open")
         host.child()
-        host.send("cycles 20")
-        host.wait_for(r"cycles 20", timeout=120)
-        host.sync()
-        before = usage_of(host.process.pid)
-        host.send("cycles 200")
-        host.wait_for(r"cycles 200", timeout=200)
-        host.child()
-        after = usage_of(host.process.pid)
+        before, after = usage_over_cycles(host, 200)
         print(f"  200 opens and closes: before {before}, after {after}")
         check(after["fds"] == before["fds"], f"descriptors {before} -> {after}")
         check(after["x"] == before["x"], f"X resources {before} -> {after}")

@@ -193,6 +193,19 @@ def usage_of(pid):
 
 
 
+def usage_over_cycles(host, count, warm_up=20):
+    """What the host process holds before and after `count` open-and-close cycles of its UI,
+    after `warm_up` cycles that fill what the allocators keep; the UI is open again after."""
+    host.send(f"cycles {warm_up}")
+    host.wait_for(rf"cycles {warm_up}", timeout=60 + 3 * warm_up)
+    host.sync()
+    before = usage_of(host.process.pid)
+    host.send(f"cycles {count}")
+    host.wait_for(rf"cycles {count}", timeout=count)
+    host.child()
+    return before, usage_of(host.process.pid)
+
+
 def run_tests(tests):
     """Runs each test function, says how it went, and gives the exit status."""
     failed = 0

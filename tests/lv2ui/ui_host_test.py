@@ -15,7 +15,8 @@ import time
 
 import ui_host_driver
 from ui_host_driver import (HostRun as DriverRun, check, click, free_retained_resources,
-                            move_pointer, read_png, run_tests, usage_of, x_resources, xdotool)
+                            move_pointer, read_png, run_tests, usage_over_cycles, x_resources,
+                            xdotool)
 
 HOST, FIXTURE, WORK = sys.argv[1:4]
 ui_host_driver.HOST = HOST
@@ -220,14 +221,7 @@ def test_cycles_leave_nothing_behind():
         host = HostRun(*options, watchdog=120, env=env)
         try:
             host.child()
-            host.send("cycles 20")  # the first instances fill what the allocators keep
-            host.wait_for(r"cycles 20", timeout=60)
-            host.sync()
-            before = usage_of(host.process.pid)
-            host.send("cycles 100")
-            host.wait_for(r"cycles 100", timeout=100)
-            host.child()
-            after = usage_of(host.process.pid)
+            before, after = usage_over_cycles(host, 100)
             print(f"  cycles {options}: before {before}, after {after}")
             if leaks:
                 check(after["fds"] - before["fds"] >= 100, f"the fd leak went unseen: {after}")
