@@ -3,6 +3,7 @@
 #include "presets/preset_menus.h"
 
 #include "ui/menu_commands.h"
+#include "ui/menu_table.h"
 #include "ui/popup_menu.h"
 
 namespace kel::presets {
@@ -11,12 +12,6 @@ using namespace kel::ui;
 
 namespace {
 
-constexpr const char* kBuiltInCaption = "Built-In";
-constexpr const char* kUserPresetsCaption = "User Presets";
-// Entries of the slot menu as loaded: the slot's name, a separator; the submenus go after the
-// separator.
-constexpr UINT kBuiltInMenuPosition = 2;
-constexpr UINT kUserMenuPosition = 3;
 constexpr int kFirstUserPreset = 100;
 
 UINT presetCommand(int number) {
@@ -38,8 +33,8 @@ public:
             builtInMenu.append(presetCommand(static_cast<int>(i)),
                                literalMenuCaption(builtInNames[i]).c_str(), 0);
         }
-        slotMenu.insert(kBuiltInMenuPosition, reinterpret_cast<UINT_PTR>(builtInMenu.handle()),
-                        kBuiltInCaption, PopupMenu::kPopup | PopupMenu::kByPosition);
+        slotMenu.insert(kBuiltInSubmenuPosition, reinterpret_cast<UINT_PTR>(builtInMenu.handle()),
+                        kBuiltInSubmenuCaption, PopupMenu::kPopup | PopupMenu::kByPosition);
         return true;
     }
 
@@ -49,9 +44,10 @@ public:
     }
 
     void finishSlotMenu(bool anyUserPreset) override {
-        slotMenu.insert(
-            kUserMenuPosition, reinterpret_cast<UINT_PTR>(userMenu.handle()), kUserPresetsCaption,
-            PopupMenu::kPopup | PopupMenu::kByPosition | (anyUserPreset ? 0 : PopupMenu::kGreyed));
+        slotMenu.insert(kUserPresetsSubmenuPosition, reinterpret_cast<UINT_PTR>(userMenu.handle()),
+                        kUserPresetsSubmenuCaption,
+                        PopupMenu::kPopup | PopupMenu::kByPosition |
+                            (anyUserPreset ? 0 : PopupMenu::kGreyed));
     }
 
     bool hasSlotMenu() const override { return slotMenu.isValid(); }

@@ -1,10 +1,12 @@
 // Popup menus from the module's menu resource: entries built, marked, captioned and tracked.
 #include <cstring>
+#include <iterator>
 
 #include <gtest/gtest.h>
 
 #include "tests/support/modal_robot.h"
 #include "ui/menu_commands.h"
+#include "ui/menu_table.h"
 #include "ui/popup_menu.h"
 
 using namespace kel::ui;
@@ -50,6 +52,37 @@ TEST(PopupMenu, TheMenuResourceHoldsTheOptionsAndTheSlotMenu) {
     for (UINT command :
          {KEL_CMD_STORE_NEW_PRESET, KEL_CMD_OVERWRITE_PRESET, KEL_CMD_DELETE_PRESET}) {
         EXPECT_NE(GetMenuState(slot.handle(), command, MF_BYCOMMAND), static_cast<UINT>(-1));
+    }
+}
+
+// What the other platforms draw from the table is what Windows shows from the resource.
+TEST(PopupMenu, TheMenuTableIsTheMenuResource) {
+    struct Popup {
+        int number;
+        const MenuEntry* entries;
+        std::size_t count;
+    };
+    const Popup popups[] = {
+        {KEL_OPTIONS_POPUP, kOptionsMenuEntries, std::size(kOptionsMenuEntries)},
+        {KEL_SLOT_POPUP, kSlotMenuEntries, std::size(kSlotMenuEntries)},
+    };
+    for (const Popup& popup : popups) {
+        SCOPED_TRACE(popup.number);
+        PopupMenu menu;
+        ASSERT_TRUE(menu.load(KEL_MENU_RESOURCE, popup.number));
+        ASSERT_EQ(GetMenuItemCount(menu.handle()), static_cast<int>(popup.count));
+        for (std::size_t i = 0; i < popup.count; ++i) {
+            const MenuEntry& entry = popup.entries[i];
+            const int position = static_cast<int>(i);
+            const UINT state = GetMenuState(menu.handle(), static_cast<UINT>(i), MF_BYPOSITION);
+            EXPECT_EQ((state & MF_SEPARATOR) != 0, entry.caption == nullptr) << i;
+            if (entry.caption) {
+                EXPECT_EQ(state & (MF_GRAYED | MF_CHECKED | MF_POPUP), 0u) << i;
+                EXPECT_EQ(GetMenuItemID(menu.handle(), position), static_cast<UINT>(entry.command))
+                    << i;
+                EXPECT_EQ(captionAt(menu.handle(), position), entry.caption) << i;
+            }
+        }
     }
 }
 
