@@ -31,7 +31,7 @@ def main():
                     raise HarnessError("%s %s: the editor is %dx%d, not %dx%d" % (
                         tag, layout, window.width, window.height, size[0], size[1]))
                 picture = os.path.join(output, "lv2_%s_%s.png" % (tag, layout))
-                jalv.screenshot(window, picture)
+                jalv.screenshot(window, picture, settled=True)
                 report = jalv.close()
                 if report.status != 0 or report.crashed:
                     raise HarnessError("jalv.gtk3 ended badly: %s" % (report,))

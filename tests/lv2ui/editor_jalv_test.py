@@ -40,7 +40,7 @@ def main():
         ui = session.plugin_window()
         check((ui.width, ui.height) == (266, 220), "the editor's window is 266x220: %s" % (ui,))
         picture = os.path.join(work, "hn6-jalv.png")
-        session.screenshot(ui, picture)
+        session.screenshot(ui, picture, settled=True)
         _, _, shown = read_png(picture)
         _, _, windows = read_png(os.path.join(ROOT, "docs", "screenshots", "hn6_wide.png"))
         x0, y0, w, h = STATUS_CELL

@@ -544,6 +544,33 @@ class XConnection:
             self._x.XFree(children)
         return found
 
+    def parent(self, window):
+        """The window's parent, None for the root or once the window is gone."""
+        root, parent = ctypes.c_ulong(), ctypes.c_ulong()
+        children, count = ctypes.POINTER(ctypes.c_ulong)(), ctypes.c_uint()
+        if not self._checked(lambda: self._x.XQueryTree(
+                self._display, window, ctypes.byref(root), ctypes.byref(parent),
+                ctypes.byref(children), ctypes.byref(count))):
+            return None
+        if children:
+            self._x.XFree(children)
+        return parent.value or None
+
+    def uncut(self, window):
+        """Whether the window (a Window) lies wholly inside each of its ancestors, so that the
+        screen shows all of it: a host may grow its windows round an embedded one only after
+        mapping it."""
+        ancestor = self.parent(window.id)
+        while ancestor and ancestor != self.root:
+            outer = self.window(ancestor)
+            if outer is None or not (
+                    outer.x <= window.x and outer.y <= window.y
+                    and window.x + window.width <= outer.x + outer.width
+                    and window.y + window.height <= outer.y + outer.height):
+                return False
+            ancestor = self.parent(ancestor)
+        return True
+
     def attributes(self, window):
         attributes = _XWindowAttributes()
         if not self._checked(lambda: self._x.XGetWindowAttributes(
@@ -989,7 +1016,7 @@ class JalvSession:
     def plugin_window(self, timeout=None):
         """The plug-in UI's window: suil puts an XEmbed client window (with _XEMBED_INFO) into
         jalv's window and the UI's own X11 window into that; of its viewable children the
-        largest. Waits until it is shown; fails for jalv's generic controls."""
+        largest. Waits until it is shown whole; fails for jalv's generic controls."""
         timeout = self.timeout if timeout is None else timeout
         main = self.main_window(timeout)
 
@@ -1001,7 +1028,8 @@ class JalvSession:
                              if self.x.viewable(child)]
                     shown = [child for child in shown if child]
                     if shown:
-                        return max(shown, key=lambda child: child.width * child.height)
+                        largest = max(shown, key=lambda child: child.width * child.height)
+                        return largest if self.x.uncut(largest) else None
             return None
 
         return wait_until(embedded, timeout, lambda: "no plug-in UI window was embedded in "
@@ -1019,15 +1047,34 @@ class JalvSession:
     def offset_in(window, outer):
         return window.x - outer.x, window.y - outer.y
 
-    def screenshot(self, window, path):
-        """Saves a PNG of the window as the screen shows it; gives (width, height)."""
+    def screenshot(self, window, path, settled=False):
+        """Saves a PNG of the window as the screen shows it; gives (width, height). Settled: as
+        it shows once two dumps 0.1 s apart are the same (a window just shown may still be
+        painting), failing when it does not settle within the session's timeout."""
         window = self.refresh(window)
         dump = os.path.join(self.folder, "screenshot.xwd")
-        _run_tool(["xwd", "-silent", "-id", str(window.id), "-out", dump],
-                  timeout=self.timeout, env=dict(os.environ, DISPLAY=self.display))
-        with open(dump, "rb") as f:
-            width, height, rgb = xwd_to_rgb(f.read())
-        os.remove(dump)
+
+        def picture():
+            _run_tool(["xwd", "-silent", "-id", str(window.id), "-out", dump],
+                      timeout=self.timeout, env=dict(os.environ, DISPLAY=self.display))
+            with open(dump, "rb") as f:
+                shown = xwd_to_rgb(f.read())
+            os.remove(dump)
+            return shown
+
+        width, height, rgb = picture()
+        if settled:
+            last = [rgb]
+
+            def same_again():
+                time.sleep(0.1)
+                now = picture()[2]
+                same, last[0] = now == last[0], now
+                return same
+
+            wait_until(same_again, self.timeout,
+                       "window 0x%x did not settle within %g s" % (window.id, self.timeout))
+            rgb = last[0]
         folder = os.path.dirname(os.path.abspath(path))
         os.makedirs(folder, exist_ok=True)
         with open(path, "wb") as f:
