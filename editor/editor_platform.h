@@ -17,6 +17,10 @@ void sleepMilliseconds(std::uint32_t milliseconds);
 // Lets one pending paint of this thread's windows through, while a control holds the mouse.
 void dispatchPendingPaint();
 
+// The window the editor's message boxes belong to: on Windows the host's window it was opened
+// in, on Linux the editor's own (the frame's window), over which ours are drawn.
+void* messageBoxOwner(void* parentWindow, void* frameWindow);
+
 // What the editor's windows need of the thread that makes them (OLE on Windows), from
 // construction to destruction; undone only on the thread that set it up.
 class ThreadSetUp {

@@ -27,6 +27,10 @@ void dispatchPendingPaint() {
     VSTGUI::paintPendingWindows();
 }
 
+void* messageBoxOwner(void*, void* frameWindow) {
+    return frameWindow;
+}
+
 // The editor's windows need nothing of their thread here.
 ThreadSetUp::ThreadSetUp() {}
 ThreadSetUp::~ThreadSetUp() {}

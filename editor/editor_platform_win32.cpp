@@ -27,6 +27,10 @@ void dispatchPendingPaint() {
 
 // A host thread that chose another apartment model refuses (RPC_E_CHANGED_MODE); then there is
 // nothing to give back.
+void* messageBoxOwner(void* parentWindow, void*) {
+    return parentWindow;
+}
+
 ThreadSetUp::ThreadSetUp()
     : done(SUCCEEDED(OleInitialize(nullptr))), thread(GetCurrentThreadId()) {}
 

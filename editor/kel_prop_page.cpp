@@ -669,7 +669,8 @@ void KelPropPage::showOptionsMenu(int x, int y) {
 }
 
 void KelPropPage::messageBox(const char* text) const {
-    presetBank->userInterface().message(parent, text, kEditorMessageCaption,
+    void* owner = platform::messageBoxOwner(parent, frame ? frame->getSystemWindow() : nullptr);
+    presetBank->userInterface().message(owner, text, kEditorMessageCaption,
                                         MessageKind::Information);
 }
 

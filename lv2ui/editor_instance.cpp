@@ -49,7 +49,7 @@ EditorInstance::EditorInstance(const model::PluginDescription& description,
     : plugin(description), host(features), link(description), settings(readEditorSettings()) {}
 
 EditorInstance::~EditorInstance() {
-    closing.store(true);
+    interrupting.store(true);
     if (thread.joinable()) {
         ask(Request::Quit, false);
         thread.join();
@@ -59,6 +59,9 @@ EditorInstance::~EditorInstance() {
 }
 
 void EditorInstance::ask(Request what, bool waitForAnswer) {
+    if (what == Request::Close || what == Request::Quit) {
+        interrupting.store(true);
+    }
     std::unique_lock<std::mutex> guard(requestLock);
     request = what;
     answered = false;
@@ -151,7 +154,7 @@ bool EditorInstance::openEditor() {
         closeEditor();
         return false;
     }
-    VSTGUI::xcb::releaseMouseOn(*page->getFrame(), closing);
+    VSTGUI::xcb::releaseMouseOn(*page->getFrame(), interrupting);
     if (!host.parent) {
         VSTGUI::xcb::setTitle(*page->getFrame(), plugin.effectName);
     }
@@ -186,6 +189,7 @@ void EditorInstance::run() {
         }
         if (next == Request::Open || next == Request::Close) {
             if (next == Request::Open) {
+                interrupting.store(false);
                 openEditor();
             } else {
                 closeEditor();

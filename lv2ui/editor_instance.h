@@ -91,7 +91,9 @@ private:
     std::condition_variable requestChanged;
     Request request = Request::None;
     bool answered = false;
-    std::atomic<bool> closing{false}; // mouse loops end; the editor's loop ends
+    // Set while the host closes or hides the editor: a mouse loop, menu, dialog or message box
+    // under way ends (as if let go or cancelled), so that the request is answered at once.
+    std::atomic<bool> interrupting{false};
     std::atomic<bool> windowGone{false};
     bool hostHasIdled = false; // the host's thread's own
     unsigned long windowId = 0;

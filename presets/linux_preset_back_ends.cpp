@@ -7,24 +7,11 @@
 
 #include "presets/archive_file.h"
 #include "presets/file_preset_store.h"
-#include "presets/preset_menus.h"
 #include "presets/preset_user_interface.h"
 
 namespace kel::presets {
 
 namespace {
-
-class MenusWithoutWindows : public PresetMenus {
-public:
-    // The slot menu counts as built: the quick slots work without it.
-    bool buildSlotMenu(const std::vector<std::string>&) override { return true; }
-    bool addUserPreset(int, const std::string&) override { return true; }
-    void finishSlotMenu(bool) override {}
-    bool hasSlotMenu() const override { return true; }
-    void releaseSlotMenu() override {}
-    int trackSlotMenu(void*, int, int, const std::string&, bool, int) override { return 0; }
-    int trackOptionsMenu(void*, int, int, bool, bool) override { return 0; }
-};
 
 // Reached only from the menus above, which choose nothing: every question is declined.
 class DialogsWithoutWindows : public PresetUserInterface {
@@ -67,10 +54,6 @@ private:
 
 std::unique_ptr<UserPresetStore> makeUserPresetStore() {
     return std::make_unique<FilePresetStore>(defaultPresetFolder());
-}
-
-std::unique_ptr<PresetMenus> makePresetMenus() {
-    return std::make_unique<MenusWithoutWindows>();
 }
 
 PresetUserInterface& systemPresetUserInterface() {

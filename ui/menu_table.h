@@ -3,6 +3,8 @@
 // every platform's menus are made from. A test under Wine checks that the resource agrees.
 #pragma once
 
+#include <string>
+
 #include "ui/menu_commands.h"
 
 namespace kel::ui {
@@ -40,5 +42,17 @@ inline constexpr const char* kBuiltInSubmenuCaption = "Built-In";
 inline constexpr unsigned kBuiltInSubmenuPosition = 2;
 inline constexpr const char* kUserPresetsSubmenuCaption = "User Presets";
 inline constexpr unsigned kUserPresetsSubmenuPosition = 3;
+
+// A name (a preset's) as a caption that shows it literally: every "&" doubled.
+inline std::string literalMenuCaption(const std::string& name) {
+    std::string caption;
+    for (const char c : name) {
+        caption += c;
+        if (c == '&') {
+            caption += '&';
+        }
+    }
+    return caption;
+}
 
 } // namespace kel::ui

@@ -29,17 +29,6 @@ UINT platformFlags(int flags, int understood) {
 
 } // namespace
 
-std::string literalMenuCaption(const std::string& text) {
-    std::string caption;
-    for (char c : text) {
-        caption += c;
-        if (c == '&') {
-            caption += '&';
-        }
-    }
-    return caption;
-}
-
 bool PopupMenu::load(int resource, int popupIndex) {
     destroy();
     loaded.reset(LoadMenuA(win32::thisModule(), MAKEINTRESOURCEA(resource)));

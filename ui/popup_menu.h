@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "ui/menu_table.h"
 #include "ui/win32_handles.h"
 
 namespace kel::ui {
@@ -61,8 +62,5 @@ private:
     MenuHandle loaded;
     MenuHandle popup;
 };
-
-// The caption under which a text shows literally in a menu: every "&" doubled.
-std::string literalMenuCaption(const std::string& text);
 
 } // namespace kel::ui

@@ -19,6 +19,7 @@
 #include "widgets/frame.h"
 #include "widgets/frame_window_platform.h"
 #include "widgets/frame_window_xcb.h"
+#include "widgets/frame_window_xcb_detail.h"
 #include "widgets/framebuffer.h"
 #include "widgets/platform_objects.h"
 
@@ -49,8 +50,9 @@ struct FrameWindow {
     xcb_connection_t* connection = nullptr;
     xcb_window_t window = 0;
     xcb_colormap_t colormap = 0;
+    xcb_window_t root = 0;
+    xcb_visualid_t visual = 0;
     xcb_gcontext_t context = 0;
-    std::uint8_t depth = 24;
     bool swapBytes = false; // the server takes its pixels most significant byte first
     Framebuffer pixels;
     bool dirty = true;
@@ -149,10 +151,43 @@ void readKeyboardMap(FrameWindow& w) {
     std::free(reply);
 }
 
+std::uint32_t keysymAt(const FrameWindow& w, xcb_keycode_t code, int column) {
+    if (code < w.firstKeycode || column >= w.perKeycode) {
+        return 0;
+    }
+    const std::size_t index =
+        static_cast<std::size_t>(code - w.firstKeycode) * w.perKeycode + column;
+    return index < w.keysyms.size() ? w.keysyms[index] : 0;
+}
+
 std::uint32_t keysymOf(const FrameWindow& w, xcb_keycode_t code) {
-    const std::size_t index = static_cast<std::size_t>(code - w.firstKeycode) * w.perKeycode;
-    return code >= w.firstKeycode && w.perKeycode > 0 && index < w.keysyms.size() ? w.keysyms[index]
-                                                                                  : 0;
+    return keysymAt(w, code, 0);
+}
+
+// Latin letters have an upper and a lower case keysym; X maps a key that lists only one of them
+// to both.
+bool isLowerLatin(std::uint32_t s) {
+    return (s >= 'a' && s <= 'z') || (s >= 0xdf && s <= 0xff && s != 0xf7);
+}
+bool isUpperLatin(std::uint32_t s) {
+    return (s >= 'A' && s <= 'Z') || (s >= 0xc0 && s <= 0xde && s != 0xd7);
+}
+std::uint32_t upperOf(std::uint32_t s) {
+    return isLowerLatin(s) && s != 0xdf && s != 0xff ? s - 0x20 : s;
+}
+
+// X's core rule for group 1: column 0 unshifted, column 1 shifted (an empty column 1 is column
+// 0, in upper case for a letter); Lock shifts letters only.
+std::uint32_t keysymWithState(const FrameWindow& w, xcb_keycode_t code, std::uint16_t state) {
+    const std::uint32_t plain = keysymAt(w, code, 0);
+    std::uint32_t shifted = keysymAt(w, code, 1);
+    if (shifted == 0) {
+        shifted = upperOf(plain);
+    }
+    const bool shift = (state & kShiftMask) != 0;
+    const bool lock = (state & 2) != 0;
+    const bool letter = isLowerLatin(plain) || isUpperLatin(plain);
+    return (shift != (lock && letter)) ? shifted : plain;
 }
 
 // The window manager's size hints, minimum and maximum the window's size (WM_NORMAL_HINTS, 18
@@ -169,15 +204,7 @@ void fixSize(xcb_connection_t* connection, xcb_window_t window, int width, int h
                         18, hints);
 }
 
-xcb_atom_t atomNamed(xcb_connection_t* connection, const char* name) {
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-        connection,
-        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
-        nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : 0;
-    std::free(reply);
-    return atom;
-}
+using xcb::detail::atomNamed;
 
 // A window on the desktop takes the window manager's close as a request to it.
 void takeCloseRequests(FrameWindow& w) {
@@ -209,30 +236,7 @@ void present(FrameWindow& w, bool whenDue = false) {
     }
     w.lastPresent = now;
     w.dirty = false;
-    const int width = w.pixels.width();
-    // As many rows a request as the server takes, with room for the request's own words.
-    const std::size_t requestBytes = xcb_get_maximum_request_length(w.connection) * 4u;
-    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4u;
-    const int rowsAtOnce =
-        static_cast<int>(std::max<std::size_t>(1, (requestBytes - 64) / rowBytes));
-    std::vector<std::uint8_t> swapped;
-    for (int top = 0; top < w.pixels.height(); top += rowsAtOnce) {
-        const int rows = std::min(rowsAtOnce, w.pixels.height() - top);
-        const auto* data = reinterpret_cast<const std::uint8_t*>(w.pixels.row(top));
-        const std::size_t size = rowBytes * static_cast<std::size_t>(rows);
-        if (w.swapBytes) {
-            swapped.assign(data, data + size);
-            for (std::size_t i = 0; i + 3 < size; i += 4) {
-                std::swap(swapped[i], swapped[i + 3]);
-                std::swap(swapped[i + 1], swapped[i + 2]);
-            }
-            data = swapped.data();
-        }
-        xcb_put_image(w.connection, XCB_IMAGE_FORMAT_Z_PIXMAP, w.window, w.context,
-                      static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(rows), 0,
-                      static_cast<std::int16_t>(top), 0, w.depth, static_cast<std::uint32_t>(size),
-                      data);
-    }
+    xcb::detail::putPixels(w.connection, w.window, w.context, w.pixels, w.swapBytes);
     xcb_flush(w.connection);
 }
 
@@ -281,12 +285,36 @@ long modifierBits(std::uint16_t state) {
     return bits;
 }
 
+// The window an event is about, for those that name one; 0 for the rest.
+xcb_window_t eventWindowOf(const xcb_generic_event_t& event) {
+    switch (event.response_type & 0x7f) {
+    case XCB_EXPOSE:
+        return reinterpret_cast<const xcb_expose_event_t&>(event).window;
+    case XCB_BUTTON_PRESS:
+    case XCB_BUTTON_RELEASE:
+    case XCB_MOTION_NOTIFY:
+    case XCB_KEY_PRESS:
+    case XCB_KEY_RELEASE:
+        // The same layout in all of them: the window it happened in.
+        return reinterpret_cast<const xcb_button_press_event_t&>(event).event;
+    case XCB_DESTROY_NOTIFY:
+        return reinterpret_cast<const xcb_destroy_notify_event_t&>(event).window;
+    case XCB_CLIENT_MESSAGE:
+        return reinterpret_cast<const xcb_client_message_event_t&>(event).window;
+    default:
+        return 0;
+    }
+}
+
 // Events while a control holds the mouse: paints are done and pointer events are in the pointer
 // query already; the rest waits.
 void takeEventsMeanwhile(FrameWindow& w) {
     while (xcb_generic_event_t* event = xcb_poll_for_event(w.connection)) {
         const std::uint8_t type = event->response_type & 0x7f;
-        if (type == XCB_EXPOSE) {
+        const xcb_window_t about = eventWindowOf(*event);
+        if (about != 0 && about != w.window) {
+            std::free(event); // a modal window's, left after it went
+        } else if (type == XCB_EXPOSE) {
             expose(w, *reinterpret_cast<xcb_expose_event_t*>(event));
             std::free(event);
         } else if (type == XCB_MOTION_NOTIFY || type == XCB_BUTTON_RELEASE) {
@@ -305,6 +333,10 @@ void takeEventsMeanwhile(FrameWindow& w) {
 
 void handleEvent(FrameWindow& w, xcb_generic_event_t* event) {
     CFrame* frame = w.frame;
+    const xcb_window_t about = eventWindowOf(*event);
+    if (about != 0 && about != w.window) {
+        return; // a modal window's, left after it went
+    }
     switch (event->response_type & 0x7f) {
     case XCB_EXPOSE:
         expose(w, *reinterpret_cast<xcb_expose_event_t*>(event));
@@ -408,7 +440,9 @@ void CFrame::openWindow() {
         delete w;
         return;
     }
-    w->swapBytes = xcb_get_setup(w->connection)->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
+    w->swapBytes = xcb::detail::swapsBytes(w->connection);
+    w->root = screen->root;
+    w->visual = visual->visual_id;
     w->pixels = Framebuffer(size.width(), size.height());
     const auto parent = static_cast<xcb_window_t>(reinterpret_cast<std::uintptr_t>(parentWindow));
     // Our own colormap and border: the parent's visual may be another one.
@@ -617,6 +651,130 @@ unsigned long windowId(const CFrame& frame) {
     const FrameWindow* w = windowOf(frame.getSystemWindow());
     return w ? w->window : 0;
 }
+
+namespace detail {
+
+namespace {
+
+FrameWindow* openWindowOfThisThread(void* window) {
+    const std::lock_guard<std::mutex> guard(windowsLock);
+    for (FrameWindow* w : openWindows) {
+        if (w == window && w->thread == std::this_thread::get_id()) {
+            return w;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool frameConnection(void* window, FrameConnection& out) {
+    FrameWindow* w = openWindowOfThisThread(window);
+    if (!w || !w->connection || w->gone) {
+        return false;
+    }
+    out.connection = w->connection;
+    out.frameWindow = w->window;
+    out.colormap = w->colormap;
+    out.root = w->root;
+    out.visual = w->visual;
+    // The frame's own screen, where there are several.
+    for (xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(w->connection));
+         screens.rem > 0; xcb_screen_next(&screens)) {
+        if (screens.data->root == w->root) {
+            out.screenWidth = screens.data->width_in_pixels;
+            out.screenHeight = screens.data->height_in_pixels;
+        }
+    }
+    return true;
+}
+
+bool takeFrameEventWhileModal(void* window, const xcb_generic_event_t& event) {
+    FrameWindow* w = windowOf(window);
+    if (!w || eventWindowOf(event) != w->window) {
+        return false;
+    }
+    switch (event.response_type & 0x7f) {
+    case XCB_EXPOSE:
+        expose(*w, reinterpret_cast<const xcb_expose_event_t&>(event));
+        break;
+    case XCB_DESTROY_NOTIFY:
+        w->gone = true;
+        break;
+    case XCB_CLIENT_MESSAGE:
+        w->gone = w->gone || isCloseRequest(*w, event);
+        break;
+    default:
+        break; // input: the frame takes none while a modal piece is open
+    }
+    return true;
+}
+
+bool frameInterrupted(void* window) {
+    FrameWindow* w = windowOf(window);
+    if (!w || w->gone || !w->connection || xcb_connection_has_error(w->connection)) {
+        return true;
+    }
+    return w->releaseFlag && w->releaseFlag->load();
+}
+
+void presentFrame(void* window) {
+    if (FrameWindow* w = windowOf(window)) {
+        present(*w);
+    }
+}
+
+std::uint32_t keysymFor(void* window, xcb_keycode_t code, std::uint16_t state) {
+    FrameWindow* w = windowOf(window);
+    return w ? keysymWithState(*w, code, state) : 0;
+}
+
+bool swapsBytes(xcb_connection_t* connection) {
+    return xcb_get_setup(connection)->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
+}
+
+xcb_atom_t atomNamed(xcb_connection_t* connection, const char* name) {
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        connection,
+        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+        nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : 0;
+    std::free(reply);
+    return atom;
+}
+
+void putPixels(xcb_connection_t* connection, xcb_window_t target, xcb_gcontext_t context,
+               const Framebuffer& pixels, bool swapBytes) {
+    if (pixels.empty()) {
+        return;
+    }
+    const int width = pixels.width();
+    // As many rows a request as the server takes, with room for the request's own words.
+    const std::size_t requestBytes = xcb_get_maximum_request_length(connection) * 4u;
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4u;
+    const int rowsAtOnce =
+        static_cast<int>(std::max<std::size_t>(1, (requestBytes - 64) / rowBytes));
+    std::vector<std::uint8_t> swapped;
+    for (int top = 0; top < pixels.height(); top += rowsAtOnce) {
+        const int rows = std::min(rowsAtOnce, pixels.height() - top);
+        const auto* data = reinterpret_cast<const std::uint8_t*>(pixels.row(top));
+        const std::size_t size = rowBytes * static_cast<std::size_t>(rows);
+        if (swapBytes) {
+            swapped.assign(data, data + size);
+            for (std::size_t i = 0; i + 3 < size; i += 4) {
+                std::swap(swapped[i], swapped[i + 3]);
+                std::swap(swapped[i + 1], swapped[i + 2]);
+            }
+            data = swapped.data();
+        }
+        xcb_put_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, target, context,
+                      static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(rows), 0,
+                      static_cast<std::int16_t>(top), 0, 24, static_cast<std::uint32_t>(size),
+                      data);
+    }
+}
+
+} // namespace detail
 
 } // namespace xcb
 

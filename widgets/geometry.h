@@ -43,6 +43,10 @@ struct CRect {
     constexpr bool pointInside(const CPoint& where) const {
         return left <= where.h && where.h <= right && top <= where.v && where.v <= bottom;
     }
+    // The pixel at where is one of the rectangle's (its right and bottom edges lie outside).
+    constexpr bool holdsPixel(const CPoint& where) const {
+        return left <= where.h && where.h < right && top <= where.v && where.v < bottom;
+    }
     // True when the two share at least one pixel.
     constexpr bool intersects(const CRect& other) const {
         return left < other.right && other.left < right && top < other.bottom && other.top < bottom;

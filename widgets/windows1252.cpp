@@ -20,4 +20,56 @@ char32_t windows1252ToUnicode(unsigned char byte) {
     return byte;
 }
 
+int unicodeToWindows1252(char32_t character) {
+    if (character < 0x20 || character == 0x7F) {
+        return -1;
+    }
+    if (character < 0x80 || (character >= 0xA0 && character <= 0xFF)) {
+        return static_cast<int>(character);
+    }
+    for (int i = 0; i < 32; ++i) {
+        if (kFrom0x80[i] == character) {
+            return 0x80 + i;
+        }
+    }
+    return -1;
+}
+
+std::u32string decodeUtf8(const std::string& text) {
+    constexpr char32_t kReplacement = 0xFFFD;
+    std::u32string out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        int length = lead < 0x80                    ? 1
+                     : lead >= 0xC2 && lead <= 0xDF ? 2
+                     : lead >= 0xE0 && lead <= 0xEF ? 3
+                     : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                    : 0;
+        if (length == 0 || i + static_cast<std::size_t>(length) > text.size()) {
+            out.push_back(kReplacement);
+            ++i;
+            continue;
+        }
+        char32_t value = length == 1 ? lead : lead & (0x7F >> length);
+        bool valid = true;
+        for (int k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+            valid = valid && (next & 0xC0) == 0x80;
+            value = (value << 6) | (next & 0x3F);
+        }
+        constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+        valid = valid && value >= kLeast[length] && value <= 0x10FFFF &&
+                !(value >= 0xD800 && value <= 0xDFFF);
+        if (!valid) {
+            out.push_back(kReplacement);
+            ++i;
+            continue;
+        }
+        out.push_back(value);
+        i += static_cast<std::size_t>(length);
+    }
+    return out;
+}
+
 } // namespace VSTGUI

@@ -8,6 +8,7 @@
 #include "widgets/draw_context.h"
 #include "widgets/frame.h"
 #include "widgets/frame_window_platform.h"
+#include "widgets/frame_window_xcb_detail.h"
 
 namespace VSTGUI {
 
@@ -42,6 +43,30 @@ long CDrawContext::readSystemMouseButtons() const {
 CPoint CDrawContext::readSystemMouseLocation() const {
     return {};
 }
+
+// No frame window to open modal windows over: menus and dialogs cannot be shown.
+namespace xcb::detail {
+bool frameConnection(void*, FrameConnection&) {
+    return false;
+}
+bool takeFrameEventWhileModal(void*, const xcb_generic_event_t&) {
+    return false;
+}
+bool frameInterrupted(void*) {
+    return true;
+}
+void presentFrame(void*) {}
+std::uint32_t keysymFor(void*, xcb_keycode_t, std::uint16_t) {
+    return 0;
+}
+void putPixels(xcb_connection_t*, xcb_window_t, xcb_gcontext_t, const Framebuffer&, bool) {}
+bool swapsBytes(xcb_connection_t*) {
+    return false;
+}
+xcb_atom_t atomNamed(xcb_connection_t*, const char*) {
+    return 0;
+}
+} // namespace xcb::detail
 
 } // namespace VSTGUI
 
