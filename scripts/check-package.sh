@@ -2,8 +2,9 @@
 # Packages three installs (32-bit, 64-bit, LV2) twice with scripts/package.sh and checks both
 # packages: the same bytes both times, their file lists, every entry dated to SOURCE_DATE_EPOCH
 # with fixed permissions, their checksums (they hold and name every other file), the installed
-# files, the README's pictures and the sources carried unchanged; and that it refuses the
-# installs swapped.
+# files, the README's pictures and the sources carried unchanged, the help pages of the LV2
+# bundles among them (with every link between them held); and that it refuses the installs
+# swapped.
 # Usage: scripts/check-package.sh WIN32_FOLDER WIN64_FOLDER LV2_FOLDER WORK_FOLDER (emptied first)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -57,14 +58,17 @@ done
 
 # The tar.gz of the LV2 bundles.
 lv2name=$name-lv2
+helppages=(using.htm presets.htm orvalle.css)
 bundles=(sonadrix-hn6-clean-preamp.lv2/hn6-clean-preamp.so
     sonadrix-hn6-clean-preamp.lv2/hn6-clean-preamp-ui.so sonadrix-hn6-clean-preamp.lv2/manifest.ttl
     sonadrix-hn6-clean-preamp.lv2/plugin.ttl sonadrix-hn6-clean-preamp.lv2/presets.ttl
     sonadrix-hn6-clean-preamp.lv2/LICENSE.txt
+    "${helppages[@]/#/sonadrix-hn6-clean-preamp.lv2/help/}"
     sonadrix-kr6-crunch-preamp.lv2/kr6-crunch-preamp.so
     sonadrix-kr6-crunch-preamp.lv2/kr6-crunch-preamp-ui.so sonadrix-kr6-crunch-preamp.lv2/manifest.ttl
     sonadrix-kr6-crunch-preamp.lv2/plugin.ttl sonadrix-kr6-crunch-preamp.lv2/presets.ttl
-    sonadrix-kr6-crunch-preamp.lv2/LICENSE.txt)
+    sonadrix-kr6-crunch-preamp.lv2/LICENSE.txt
+    "${helppages[@]/#/sonadrix-kr6-crunch-preamp.lv2/help/}")
 lv2files=("${common[@]}" "${bundles[@]}")
 diff <(printf "$lv2name/%s\n" "${lv2files[@]}" | LC_ALL=C sort) \
     <(tar -tzf "$tar" | grep -v '/$' | LC_ALL=C sort) || fail "unexpected file list in the tar.gz"
@@ -82,6 +86,19 @@ diff <(printf '%s\n' "${lv2files[@]}" | grep -vx SHA256SUMS | LC_ALL=C sort) \
     <(cut -c67- "$lv2top/SHA256SUMS") || fail "the tar.gz's SHA256SUMS does not name every other file"
 for file in "${bundles[@]}"; do
     cmp "$fromlv2/$file" "$lv2top/$file" || fail "$file differs from the install"
+done
+# The help pages are the help file's sources as they are, and link only to each other.
+for bundle in sonadrix-hn6-clean-preamp.lv2 sonadrix-kr6-crunch-preamp.lv2; do
+    for page in "${helppages[@]}"; do
+        cmp "help/$page" "$lv2top/$bundle/help/$page" ||
+            fail "$bundle/help/$page differs from help/$page"
+    done
+    links=$(cat "$lv2top/$bundle"/help/*.htm | grep -oiE 'href="[^"]*"' | sed -E 's/^href="(.*)"$/\1/I')
+    [ -n "$links" ] || fail "$bundle/help/ has no links"
+    for link in $links; do
+        [ -f "$lv2top/$bundle/help/$link" ] ||
+            fail "$bundle/help/ links to $link, which it does not hold"
+    done
 done
 
 # The texts, and every picture the README shows, in both.

@@ -5,8 +5,8 @@
 #   Orvalle-Vol2-<version>.zip:
 #     Orvalle-Vol2-<version>/{win32,win64}/, docs/screenshots/, LICENSE.txt, README.md, SHA256SUMS
 #   Orvalle-Vol2-<version>-linux-x86_64-lv2.tar.gz:
-#     Orvalle-Vol2-<version>-lv2/sonadrix-*.lv2/, docs/screenshots/, LICENSE.txt, README.md,
-#     SHA256SUMS
+#     Orvalle-Vol2-<version>-lv2/sonadrix-*.lv2/ (each with its help pages in help/),
+#     docs/screenshots/, LICENSE.txt, README.md, SHA256SUMS
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -118,7 +118,8 @@ bundles=(sonadrix-hn6-clean-preamp.lv2:hn6-clean-preamp.so
 mkdir -p "$lv2top"
 for entry in "${bundles[@]}"; do
     bundle=${entry%%:*} module=${entry##*:}
-    for file in "$module" "${module%.so}-ui.so" manifest.ttl plugin.ttl presets.ttl LICENSE.txt; do
+    for file in "$module" "${module%.so}-ui.so" manifest.ttl plugin.ttl presets.ttl LICENSE.txt \
+        help/using.htm help/presets.htm help/orvalle.css; do
         if [ ! -f "$fromlv2/$bundle/$file" ]; then
             echo "package.sh: $fromlv2/$bundle/$file is missing" >&2
             exit 1
