@@ -8,6 +8,7 @@
 #include "presets/archive_file.h"
 #include "presets/file_preset_store.h"
 #include "presets/preset_user_interface.h"
+#include "ui/help_linux.h"
 
 namespace kel::presets {
 
@@ -22,7 +23,7 @@ public:
         return MessageAnswer::Cancel;
     }
     int askPresetName(void*, KelPresetBank&) override { return -1; }
-    bool openHelp(void*) override { return false; }
+    bool openHelp(void*) override { return ui::openHelp(); }
 };
 
 class FileSource : public ByteSource {
