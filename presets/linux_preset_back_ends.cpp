@@ -1,30 +1,15 @@
-// The preset bank's back ends on Linux: the user presets in the user's files, archive files on
-// the file system, and, until the editor's menus and dialogs come to Linux, a slot menu and an
-// options menu that show nothing (a right click on a P button or a click on OPTIONS does
-// nothing) and dialogs that are never asked for.
+// The preset bank's back ends on Linux: the user presets in the user's files and archive files on
+// the file system. The menus and dialogs are preset_menus_linux.cpp and
+// preset_user_interface_linux.cpp.
 #include <cstdio>
 #include <memory>
 
 #include "presets/archive_file.h"
 #include "presets/file_preset_store.h"
-#include "presets/preset_user_interface.h"
-#include "ui/help_linux.h"
 
 namespace kel::presets {
 
 namespace {
-
-// Reached only from the menus above, which choose nothing: every question is declined.
-class DialogsWithoutWindows : public PresetUserInterface {
-public:
-    bool chooseArchiveToSave(void*, std::string&) override { return false; }
-    bool chooseArchiveToOpen(void*, std::string&) override { return false; }
-    MessageAnswer message(void*, const char*, const char*, MessageKind) override {
-        return MessageAnswer::Cancel;
-    }
-    int askPresetName(void*, KelPresetBank&) override { return -1; }
-    bool openHelp(void*) override { return ui::openHelp(); }
-};
 
 class FileSource : public ByteSource {
 public:
@@ -55,11 +40,6 @@ private:
 
 std::unique_ptr<UserPresetStore> makeUserPresetStore() {
     return std::make_unique<FilePresetStore>(defaultPresetFolder());
-}
-
-PresetUserInterface& systemPresetUserInterface() {
-    static DialogsWithoutWindows dialogs;
-    return dialogs;
 }
 
 std::unique_ptr<ByteSource> openArchiveFile(const std::string& path) {

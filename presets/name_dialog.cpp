@@ -5,6 +5,7 @@
 #include <string>
 
 #include "presets/kel_preset_bank.h"
+#include "presets/name_dialog_layout.h"
 #include "presets/preset_user_interface_win32.h"
 #include "ui/menu_commands.h"
 #include "ui/settings.h"
@@ -22,16 +23,9 @@ constexpr int kNameFieldId = 10;
 // Besides IDOK (Enter) and IDCANCEL (Escape), commands 20 and 21 confirm and cancel.
 constexpr int kConfirmCommand = 20;
 constexpr int kCancelCommand = 21;
-constexpr int kFieldWidth = 167;        // pixels
-constexpr int kFieldHeight = 15;        // the field with no list to drop down
-constexpr int kDroppedHeight = 75;      // the field with its list of user presets
-constexpr int kItemHeight = 15;         // of the selection field and of each list item
-constexpr int kFontHeight = 14;         // pixels
-constexpr int kDialogHeight = 21;       // pixels
-constexpr POINT kPlaceInOwner{17, 110}; // over the editor's status display
-constexpr COLORREF kFieldBackground = RGB(160, 160, 164);
-constexpr int kFontNameSize = 32;
-constexpr const char* kTooLong = "Max. 64 characters!";
+using namespace name_dialog;
+constexpr POINT kPlaceInOwner{kLeftInOwner, kTopInOwner};
+constexpr COLORREF kFieldBackground = RGB(kFieldGrey[0], kFieldGrey[1], kFieldGrey[2]);
 
 // What an open dialog works with: the bank, the window it shows over, the message boxes, and the
 // font of the name field, which outlives the field and is deleted once the dialog is gone.
@@ -49,7 +43,7 @@ NameDialog* stateOf(HWND dialog) {
 void initialise(HWND dialog, NameDialog& state) {
     KelPresetBank& bank = state.bank;
     char face[kFontNameSize];
-    readSetting("FontName", face, sizeof(face), "Arial");
+    readSetting(kFontNameSetting, face, sizeof(face), kDefaultFontName);
     state.font.reset(CreateFontA(kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_ROMAN, face));

@@ -170,15 +170,36 @@ int FreetypeFont::advance(char32_t character) {
     return static_cast<int>((freetype->face->glyph->advance.x + 32) >> 6); // 26.6 fixed point
 }
 
-int FreetypeFont::textWidth(const char* text) {
-    long width = 0;
+namespace {
+
+std::u32string charactersOf(const char* text) {
+    std::u32string characters;
     for (const char* at = text; at && *at; ++at) {
-        width += advance(windows1252ToUnicode(static_cast<unsigned char>(*at)));
+        characters.push_back(windows1252ToUnicode(static_cast<unsigned char>(*at)));
+    }
+    return characters;
+}
+
+} // namespace
+
+int FreetypeFont::textWidth(const char* text) {
+    return textWidth(charactersOf(text));
+}
+
+int FreetypeFont::textWidth(const std::u32string& text) {
+    long width = 0;
+    for (const char32_t character : text) {
+        width += advance(character);
     }
     return static_cast<int>(width);
 }
 
 void FreetypeFont::draw(Framebuffer& target, const char* text, const CPoint& cellOrigin,
+                        const CRect& clip, std::uint32_t colour) {
+    draw(target, charactersOf(text), cellOrigin, clip, colour);
+}
+
+void FreetypeFont::draw(Framebuffer& target, const std::u32string& text, const CPoint& cellOrigin,
                         const CRect& clip, std::uint32_t colour) {
     const std::int64_t left = std::max<std::int64_t>(clip.left, 0);
     const std::int64_t top = std::max<std::int64_t>(clip.top, 0);
@@ -186,8 +207,7 @@ void FreetypeFont::draw(Framebuffer& target, const char* text, const CPoint& cel
     const std::int64_t bottom = std::min<std::int64_t>(clip.bottom, target.height());
     const std::int64_t baseline = std::int64_t{cellOrigin.v} + ascentPixels;
     std::int64_t pen = cellOrigin.h;
-    for (const char* at = text; at && *at; ++at) {
-        const char32_t character = windows1252ToUnicode(static_cast<unsigned char>(*at));
+    for (const char32_t character : text) {
         const int step = advance(character);
         if (!loadGlyph(character, true)) {
             pen += step;

@@ -49,11 +49,15 @@ public:
 
     // The sum of the characters' advances in pixels, no kerning; text is Windows-1252 bytes.
     int textWidth(const char* text);
+    int textWidth(const std::u32string& text);
     // Draws the characters with the cell's top-left corner at cellOrigin, blending each glyph's
     // coverage (anti-aliased at the sizes the face asks for it) of colour over the target, only
     // inside clip and the target.
     void draw(Framebuffer& target, const char* text, const CPoint& cellOrigin, const CRect& clip,
               std::uint32_t colour);
+    // The same for Unicode text.
+    void draw(Framebuffer& target, const std::u32string& text, const CPoint& cellOrigin,
+              const CRect& clip, std::uint32_t colour);
 
 private:
     struct Library;

@@ -31,6 +31,9 @@ constexpr std::uint32_t kInputEvents =
     XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
     XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
 
+// The sessions whose loops run on this thread, the innermost last.
+thread_local std::vector<ModalSession*> runningSessions;
+
 long nowMilliseconds() {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                  std::chrono::steady_clock::now().time_since_epoch())
@@ -79,6 +82,7 @@ struct ModalSession::State {
         CRect rect;
         Framebuffer pixels;
         xcb_gcontext_t context = 0;
+        bool focusWhenShown = false;
     };
 
     void* frameWindow = nullptr;
@@ -283,8 +287,9 @@ int ModalSession::openWindow(ModalWindowKind kind, const CRect& rect, const std:
     return static_cast<int>(state->windows.size()) - 1;
 }
 
-void ModalSession::show(int window) {
+void ModalSession::show(int window, bool takeFocus) {
     if (State::Window* w = state->window(window)) {
+        w->focusWhenShown = takeFocus;
         xcb_map_window(state->x.connection, w->id);
         if (w->kind != ModalWindowKind::Inside) {
             const std::uint32_t above = XCB_STACK_MODE_ABOVE;
@@ -401,6 +406,7 @@ bool ModalSession::run(ModalHandler& loopHandler) {
     ModalHandler* outer = handler;
     handler = &loopHandler;
     ending = false;
+    runningSessions.push_back(this);
     xcb_connection_t* c = state->x.connection;
     const int descriptor = xcb_get_file_descriptor(c);
     while (!ending && !state->held.empty()) {
@@ -429,6 +435,7 @@ bool ModalSession::run(ModalHandler& loopHandler) {
         }
         detail::presentFrame(state->frameWindow);
     }
+    runningSessions.pop_back();
     handler = outer;
     ending = false;
     return !state->interrupted;
@@ -455,9 +462,24 @@ void ModalSession::dispatch(const void* raw) {
     switch (type) {
     case XCB_EXPOSE: {
         const auto& expose = reinterpret_cast<const xcb_expose_event_t&>(event);
+        if (expose.count != 0) {
+            return;
+        }
         const int index = state->indexOf(expose.window);
-        if (index >= 0 && expose.count == 0) {
+        if (index >= 0) {
             repaint(index);
+            State::Window& w = state->windows[static_cast<std::size_t>(index)];
+            if (w.focusWhenShown) {
+                w.focusWhenShown = false;
+                focus(index);
+            }
+            return;
+        }
+        for (ModalSession* outer : runningSessions) {
+            const int outerIndex = outer != this ? outer->state->indexOf(expose.window) : -1;
+            if (outerIndex >= 0) {
+                outer->repaint(outerIndex);
+            }
         }
         return;
     }
@@ -470,6 +492,10 @@ void ModalSession::dispatch(const void* raw) {
         state->lastTime = press.time;
         placeEvent(out, press);
         locate();
+        if (type == XCB_BUTTON_PRESS && out.window >= 0 &&
+            state->windows[static_cast<std::size_t>(out.window)].kind != ModalWindowKind::Popup) {
+            focus(out.window); // a click into a dialog gives it the keys
+        }
         break;
     }
     case XCB_MOTION_NOTIFY: {
@@ -592,6 +618,13 @@ std::u32string ModalSession::clipboardText(int window) {
         }
     }
     return {};
+}
+
+void ModalSession::beep() {
+    if (isOpen()) {
+        xcb_bell(state->x.connection, 0);
+        xcb_flush(state->x.connection);
+    }
 }
 
 unsigned long ModalSession::windowId(int window) const {

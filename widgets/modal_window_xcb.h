@@ -77,8 +77,9 @@ public:
     // A window of the kind at rect (screen coordinates for Popup and Dialog, the frame window's
     // for Inside), not yet shown; -1 when it cannot be made. The title is a Dialog's (UTF-8).
     int openWindow(ModalWindowKind kind, const CRect& rect, const std::string& title = {});
-    // Maps the window; paints it at its first expose.
-    void show(int window);
+    // Maps the window; paints it at its first expose, and then gives it the keyboard focus when
+    // asked (a window can take the focus only once it is viewable).
+    void show(int window, bool takeFocus = false);
     void closeWindow(int window);
     CRect windowRect(int window) const;
     // Paints the window at once through the handler of the running loop.
@@ -91,6 +92,8 @@ public:
     void releaseInput();
 
     // Runs until end() or the frame window goes or the editor closes. False in those last cases.
+    // A session may run inside another's handler (a question over a dialog): the outer
+    // session's windows are still painted meanwhile, and take no input.
     bool run(ModalHandler& handler);
     void end() { ending = true; }
     // The frame window went, or the editor is closing: the piece answers as if cancelled.
@@ -99,6 +102,9 @@ public:
     // The clipboard's text (CLIPBOARD, else PRIMARY), as Unicode; empty when there is none or its
     // owner does not answer within a short time. Runs the loop meanwhile (no input handled).
     std::u32string clipboardText(int window);
+
+    // The keyboard's bell: a key was refused.
+    void beep();
 
     // The X id of a window (tests find windows by it); 0 for none.
     unsigned long windowId(int window) const;

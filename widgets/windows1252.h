@@ -16,5 +16,7 @@ int unicodeToWindows1252(char32_t character);
 // The characters of UTF-8 text; a byte that starts no valid sequence (an overlong or cut one, a
 // surrogate, beyond U+10FFFF) stands for U+FFFD.
 std::u32string decodeUtf8(const std::string& text);
+// And back: characters beyond U+10FFFF and surrogates become U+FFFD.
+std::string encodeUtf8(const std::u32string& text);
 
 } // namespace VSTGUI
