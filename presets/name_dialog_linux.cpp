@@ -232,6 +232,8 @@ private:
         session.closeWindow(list);
         list = -1;
         listOpen = false;
+        // A click into the list gave it the keys; they come back to the field.
+        session.focus(dialog);
         session.repaint(dialog);
     }
 

@@ -20,7 +20,7 @@ packages=(
     libfreetype-dev libfontconfig-dev
     libx11-dev x11-utils xrestop libxcb1-dev
     jalv jackd2 x11-apps x42-plugins libgl1-mesa-dri
-    xdg-utils
+    xdg-utils xclip
 )
 
 sudo=""

@@ -216,7 +216,7 @@ void setAtomProperty(xcb_connection_t* c, xcb_window_t window, const char* name,
 void describeDialog(xcb_connection_t* c, xcb_window_t window, xcb_window_t owner, const CRect& rect,
                     const std::string& title, xcb_atom_t protocols, xcb_atom_t deleteWindow) {
     constexpr xcb_atom_t kWmName = 39, kStringType = 31, kWindowType = 33, kWmTransientFor = 68,
-                         kWmNormalHints = 40, kWmSizeHints = 41, kWmClass = 67, kAtomType = 4;
+                         kWmNormalHints = 40, kWmSizeHints = 41, kAtomType = 4;
     const auto length = static_cast<std::uint32_t>(title.size());
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, kWmName, kStringType, 8, length,
                         title.data());
@@ -237,15 +237,29 @@ void describeDialog(xcb_connection_t* c, xcb_window_t window, xcb_window_t owner
     hints[4] = hints[6] = hints[8] = static_cast<std::uint32_t>(rect.height());
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, kWmNormalHints, kWmSizeHints, 32, 18,
                         hints);
-    static const char kClass[] = "sonadrix\0Sonadrix";
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, kWmClass, kStringType, 8, sizeof kClass,
-                        kClass);
     if (protocols && deleteWindow) {
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, protocols, kAtomType, 32, 1,
                             &deleteWindow);
     }
     setAtomProperty(c, window, "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DIALOG");
     setAtomProperty(c, window, "_NET_WM_STATE", "_NET_WM_STATE_MODAL");
+}
+
+// WM_CLASS, instance and class each ended by a zero byte: window managers (and our tests) tell
+// the kinds apart by the instance.
+void nameClass(xcb_connection_t* c, xcb_window_t window, ModalWindowKind kind) {
+    static const char kMenu[] = "sonadrix-menu\0Sonadrix";
+    static const char kField[] = "sonadrix-field\0Sonadrix";
+    static const char kDialog[] = "sonadrix-dialog\0Sonadrix";
+    const char* name = kind == ModalWindowKind::Popup    ? kMenu
+                       : kind == ModalWindowKind::Inside ? kField
+                                                         : kDialog;
+    const std::size_t size = kind == ModalWindowKind::Popup    ? sizeof kMenu
+                             : kind == ModalWindowKind::Inside ? sizeof kField
+                                                               : sizeof kDialog;
+    constexpr xcb_atom_t kWmClass = 67, kStringType = 31;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, kWmClass, kStringType, 8,
+                        static_cast<std::uint32_t>(size), name);
 }
 
 } // namespace
@@ -278,6 +292,7 @@ int ModalSession::openWindow(ModalWindowKind kind, const CRect& rect, const std:
     }
     made.context = xcb_generate_id(c);
     xcb_create_gc(c, made.context, made.id, 0, nullptr);
+    nameClass(c, made.id, kind);
     if (kind == ModalWindowKind::Dialog) {
         describeDialog(c, made.id, topLevelOf(c, state->x.frameWindow, state->x.root), rect, title,
                        state->protocols, state->deleteWindow);
@@ -329,7 +344,9 @@ void ModalSession::repaint(int window) {
 
 void ModalSession::focus(int window) {
     if (State::Window* w = state->window(window)) {
-        xcb_set_input_focus(state->x.connection, XCB_INPUT_FOCUS_PARENT, w->id, state->lastTime);
+        // The server's time now: a nested session's window may have taken the focus later than
+        // any event this session saw, and a focus request older than that would be ignored.
+        xcb_set_input_focus(state->x.connection, XCB_INPUT_FOCUS_PARENT, w->id, XCB_CURRENT_TIME);
         xcb_flush(state->x.connection);
     }
 }

@@ -12,15 +12,14 @@ Usage: editor_ui_test.py LV2_UI_HOST BUNDLES_FOLDER WORK_FOLDER
 import os
 import re
 import shutil
-import struct
 import subprocess
 import sys
 import time
-import zlib
 
 import ui_host_driver
-from ui_host_driver import (HostRun, check, click, move_pointer, read_png, run_tests,
-                            usage_over_cycles, xdotool)
+from ui_host_driver import (HostRun, check, click, desktop_windows, move_pointer, read_png,
+                            run_tests, shown_window, store_user_preset, usage_over_cycles,
+                            wait_until_no_window, xdotool)
 
 HOST, BUNDLES, WORK = sys.argv[1:4]
 ui_host_driver.HOST = HOST
@@ -42,29 +41,6 @@ def config(name, settings=""):
     with open(os.path.join(presets, "settings"), "w") as f:
         f.write(settings)
     return folder
-
-
-def store_user_preset(folder, name, values, slot, order=1):
-    """A user preset of the HN-6 (a 48-byte record: its size, then Gain, Bright and Output at 20,
-    24 and 28) as the store keeps it, named in quick slot `slot`: what another instance wrote."""
-    presets = os.path.join(folder, "Sonadrix", "Orvalle Vol.2")
-    record = struct.pack("<I16x3I16x", 48, *values)
-    body = b"SXPR" + struct.pack("<IQI", 1, order, len(record)) + record
-    with open(os.path.join(presets, name + ".preset"), "wb") as f:
-        f.write(body + struct.pack("<I", zlib_crc(body)))
-    slots = [b"Low Hot", b"Low Bright", b"High Hot", b"High Bright"]
-    slots[slot - 1] = name.encode()
-    header = b"SXQS" + struct.pack("<I", 1)
-    data = header + struct.pack("<I", zlib_crc(header))
-    for number, slot_name in enumerate(slots, 1):
-        entry = struct.pack("<BB", number, len(slot_name)) + slot_name.ljust(64, b"\0")
-        data += entry + struct.pack("<I", zlib_crc(entry))
-    with open(os.path.join(presets, "quick-slots"), "wb") as f:
-        f.write(data)
-
-
-def zlib_crc(data):
-    return zlib.crc32(data) & 0xffffffff
 
 
 def editor(*options, module=CLEAN_UI, folder=None, **kwargs):
@@ -336,33 +312,6 @@ def test_a_parent_of_another_visual():
             host.kill()
     check("argb" in pictures, f"no 32-bit visual to try here: {listed[:300]}")
     check(pictures["argb"] == pictures["default"], "the editor looks different there")
-
-
-def desktop_windows(title, *options):
-    """The ids of the windows on the desktop with that title."""
-    found = subprocess.run(["xdotool", "search", *options, "--name", f"^{re.escape(title)}$"],
-                           capture_output=True, text=True, timeout=10).stdout
-    return found.split()
-
-
-def shown_window(title, timeout=5):
-    """The one window with that title once it is shown: its id and geometry."""
-    deadline = time.monotonic() + timeout
-    while True:
-        shown = desktop_windows(title, "--onlyvisible")
-        if len(shown) == 1:
-            shell = xdotool("getwindowgeometry", "--shell", shown[0])
-            geometry = dict(line.split("=") for line in shell.split())
-            return {"id": shown[0], **{key: int(geometry[key]) for key in "X Y WIDTH HEIGHT".split()}}
-        check(time.monotonic() < deadline, f"not one shown window {title!r}: {shown}")
-        time.sleep(0.05)
-
-
-def wait_until_no_window(title, timeout=5):
-    deadline = time.monotonic() + timeout
-    while desktop_windows(title):
-        check(time.monotonic() < deadline, f"the window {title!r} stayed")
-        time.sleep(0.05)
 
 
 def test_a_window_of_its_own_where_the_host_gives_no_parent():

@@ -186,6 +186,26 @@ def free_retained_resources():
     x11.XCloseDisplay(ctypes.c_void_p(display))
 
 
+def input_is_free():
+    """Whether no client holds the pointer or the keyboard: a grab of our own of each succeeds."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XDefaultRootWindow.restype = ctypes.c_ulong
+    display = ctypes.c_void_p(x11.XOpenDisplay(None))
+    check(display, "cannot open the display")
+    root = ctypes.c_ulong(x11.XDefaultRootWindow(display))
+    grab_success, current_time, grab_mode_async = 0, 0, 1
+    pointer = x11.XGrabPointer(display, root, 0, ctypes.c_uint(0), grab_mode_async,
+                               grab_mode_async, ctypes.c_ulong(0), ctypes.c_ulong(0),
+                               ctypes.c_ulong(current_time))
+    keyboard = x11.XGrabKeyboard(display, root, 0, grab_mode_async, grab_mode_async,
+                                 ctypes.c_ulong(current_time))
+    x11.XUngrabPointer(display, ctypes.c_ulong(current_time))
+    x11.XUngrabKeyboard(display, ctypes.c_ulong(current_time))
+    x11.XCloseDisplay(display)
+    return pointer == grab_success and keyboard == grab_success
+
+
 def usage_of(pid):
     with open(f"/proc/{pid}/status") as status:
         rss = int(re.search(r"VmRSS:\s+(\d+) kB", status.read()).group(1))
@@ -204,6 +224,56 @@ def usage_over_cycles(host, count, warm_up=20):
     host.wait_for(rf"cycles {count}", timeout=count)
     host.child()
     return before, usage_of(host.process.pid)
+
+
+def store_user_preset(folder, name, values, slot, order=1):
+    """A user preset of the HN-6 (a 48-byte record: its size, then Gain, Bright and Output at 20,
+    24 and 28) as the store keeps it, named in quick slot `slot`: what another instance wrote."""
+    presets = os.path.join(folder, "Sonadrix", "Orvalle Vol.2")
+    record = struct.pack("<I16x3I16x", 48, *values)
+    body = b"SXPR" + struct.pack("<IQI", 1, order, len(record)) + record
+    with open(os.path.join(presets, name + ".preset"), "wb") as f:
+        f.write(body + struct.pack("<I", zlib_crc(body)))
+    slots = [b"Low Hot", b"Low Bright", b"High Hot", b"High Bright"]
+    slots[slot - 1] = name.encode()
+    header = b"SXQS" + struct.pack("<I", 1)
+    data = header + struct.pack("<I", zlib_crc(header))
+    for number, slot_name in enumerate(slots, 1):
+        entry = struct.pack("<BB", number, len(slot_name)) + slot_name.ljust(64, b"\0")
+        data += entry + struct.pack("<I", zlib_crc(entry))
+    with open(os.path.join(presets, "quick-slots"), "wb") as f:
+        f.write(data)
+
+
+def zlib_crc(data):
+    return zlib.crc32(data) & 0xffffffff
+
+
+def desktop_windows(title, *options):
+    """The ids of the windows on the desktop with that title."""
+    found = subprocess.run(["xdotool", "search", *options, "--name", f"^{re.escape(title)}$"],
+                           capture_output=True, text=True, timeout=10).stdout
+    return found.split()
+
+
+def shown_window(title, timeout=5):
+    """The one window with that title once it is shown: its id and geometry."""
+    deadline = time.monotonic() + timeout
+    while True:
+        shown = desktop_windows(title, "--onlyvisible")
+        if len(shown) == 1:
+            shell = xdotool("getwindowgeometry", "--shell", shown[0])
+            geometry = dict(line.split("=") for line in shell.split())
+            return {"id": shown[0], **{key: int(geometry[key]) for key in "X Y WIDTH HEIGHT".split()}}
+        check(time.monotonic() < deadline, f"not one shown window {title!r}: {shown}")
+        time.sleep(0.05)
+
+
+def wait_until_no_window(title, timeout=5):
+    deadline = time.monotonic() + timeout
+    while desktop_windows(title):
+        check(time.monotonic() < deadline, f"the window {title!r} stayed")
+        time.sleep(0.05)
 
 
 def run_tests(tests):
