@@ -1,63 +1,37 @@
 #include "lv2ui/editor_settings.h"
 
-#include <cctype>
-#include <fstream>
-#include <iterator>
-#include <sstream>
+#include <cstring>
 
-#include "presets/file_preset_store.h"
+#include "ui/settings_file.h"
 
 namespace kel::lv2ui {
 
 namespace {
 
-std::string trimmed(const std::string& text) {
-    std::size_t begin = 0, end = text.size();
-    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) {
-        ++begin;
+// The setting's value in lower case, empty when the file does not give it.
+std::string valueOf(const std::string& text, const char* name) {
+    char value[16] = {};
+    if (ui::parseSetting(text, name, value, sizeof value, "") != 1) {
+        return {};
     }
-    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) {
-        --end;
+    for (char* c = value; *c; ++c) {
+        *c = (*c >= 'A' && *c <= 'Z') ? static_cast<char>(*c + 32) : *c;
     }
-    return text.substr(begin, end - begin);
-}
-
-std::string lowerCase(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
+    return value;
 }
 
 } // namespace
 
 EditorSettings parseEditorSettings(const std::string& text) {
     EditorSettings settings;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        const std::size_t equals = line.find('=');
-        if (equals == std::string::npos) {
-            continue;
-        }
-        const std::string name = lowerCase(trimmed(line.substr(0, equals)));
-        const std::string value = lowerCase(trimmed(line.substr(equals + 1)));
-        if (name == "layout" && (value == "tall" || value == "wide")) {
-            settings.tallLayout = value == "tall";
-        } else if (name == "knobs" && (value == "linear" || value == "circular")) {
-            settings.linearKnobs = value == "linear";
-        }
-    }
+    settings.tallLayout = valueOf(text, "Layout") == "tall";
+    settings.linearKnobs = valueOf(text, "Knobs") == "linear";
     return settings;
 }
 
 EditorSettings readEditorSettings() {
-    const std::string folder = presets::defaultPresetFolder();
-    if (folder.empty()) {
-        return {};
-    }
-    std::ifstream file(folder + "/settings", std::ios::binary);
-    const std::string text{std::istreambuf_iterator<char>(file), {}};
-    return parseEditorSettings(text);
+    // Read without streams: a folder in the file's place reads as no settings.
+    return parseEditorSettings(ui::readSettingsText(ui::userSettingsFile()));
 }
 
 } // namespace kel::lv2ui

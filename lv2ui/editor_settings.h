@@ -2,7 +2,8 @@
 // ($XDG_CONFIG_HOME/Sonadrix/Orvalle Vol.2/settings): lines of "Name=value". Layout=tall opens
 // the tall pedal layout, Layout=wide (the default) the wide one; Knobs=linear turns the knobs by
 // dragging up and right, Knobs=circular (the default) by dragging round their faces. Unknown
-// names, malformed lines and a missing file leave the defaults.
+// names, malformed lines, a missing file (or a folder in its place) leave the defaults; the last
+// line naming a setting decides.
 #pragma once
 
 #include <string>

@@ -100,8 +100,8 @@ echo "LV2 editors in jalv.gtk3, from out/lv2:"
 if [ -n "${DISPLAY:-}" ]; then
     python3 scripts/lv2-screenshots.py out/lv2 out/screenshots
 else
-    xvfb-run -a -s "-screen 0 1280x1024x24" python3 scripts/lv2-screenshots.py out/lv2 \
-        out/screenshots
+    KEL_OWN_DISPLAY=1 xvfb-run -a -s "-screen 0 1280x1024x24" python3 scripts/lv2-screenshots.py \
+        out/lv2 out/screenshots
 fi
 echo
 echo "Plug-ins installed in: out/win32 (32-bit) and out/win64 (64-bit), and as LV2 bundles in"

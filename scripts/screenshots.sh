@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Pictures of both plug-ins' editors in both layouts, taken by our host under Wine from built
-# DLLs: hn6_tall.png, hn6_wide.png, kr6_tall.png and kr6_wide.png.
+# DLLs: hn6_tall.png, hn6_wide.png, kr6_tall.png and kr6_wide.png; and of the HN-6's options
+# and slot menus open over it (scripts/menu_pictures.py): hn6_options_menu.png, hn6_slot_menu.png.
 #
 #   scripts/screenshots.sh [DLL_FOLDER [KELHOST_EXE [OUTPUT_FOLDER]]]
 #
@@ -13,7 +14,8 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$root/scripts/screenshots.sh" "$@"
+    KEL_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" \
+        "$root/scripts/screenshots.sh" "$@"
 fi
 source "$root/scripts/wine-env.sh"
 
@@ -66,3 +68,11 @@ shoot "HN-6 Clean Preamp" tall hn6_tall
 shoot "HN-6 Clean Preamp" wide hn6_wide
 shoot "KR-6 Crunch Preamp" tall kr6_tall
 shoot "KR-6 Crunch Preamp" wide kr6_wide
+# The menus are opened with the pointer and keys, so only on a display of our own.
+if [ "${KEL_OWN_DISPLAY:-}" = 1 ]; then
+    echo "Menus over the editor:"
+    python3 scripts/menu_pictures.py windows "$host" "$dlls/HN-6 Clean Preamp.dll" "$output" ||
+        fail "the menu pictures were not taken"
+else
+    echo "  (no menu pictures on your own display: run without DISPLAY for them)"
+fi

@@ -20,6 +20,10 @@ inline constexpr std::size_t kMaxSettingsFileSize = 65536;
 int parseSetting(const std::string& fileText, const char* name, char* text, int size,
                  const char* defaultText);
 
+// The text of the settings file at path, at most kMaxSettingsFileSize bytes of it; empty when it
+// is missing, a folder or cannot be read.
+std::string readSettingsText(const std::string& path);
+
 // readSetting on the file at path; a file that is missing or cannot be read holds no settings.
 int readSettingFile(const std::string& path, const char* name, char* text, int size,
                     const char* defaultText);

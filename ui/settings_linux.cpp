@@ -93,8 +93,7 @@ int parseSetting(const std::string& fileText, const char* name, char* text, int 
     return -1;
 }
 
-int readSettingFile(const std::string& path, const char* name, char* text, int size,
-                    const char* defaultText) {
+std::string readSettingsText(const std::string& path) {
     std::string fileText;
     if (std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "rbe")) {
         // A folder opens too, and then reads nothing.
@@ -106,7 +105,12 @@ int readSettingFile(const std::string& path, const char* name, char* text, int s
         }
         std::fclose(file);
     }
-    return parseSetting(fileText, name, text, size, defaultText);
+    return fileText;
+}
+
+int readSettingFile(const std::string& path, const char* name, char* text, int size,
+                    const char* defaultText) {
+    return parseSetting(readSettingsText(path), name, text, size, defaultText);
 }
 
 std::string settingsFileFor(const char* xdgConfigHome, const char* home) {

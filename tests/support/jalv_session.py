@@ -712,6 +712,26 @@ def xwd_to_rgb(data):
     return width, height, bytes(rgb)
 
 
+def save_screen_area(path, left, top, width, height, display=None):
+    """A PNG of a part of the screen as it shows now (menus and dialogs over a window included),
+    the part outside the screen black."""
+    env = dict(os.environ, DISPLAY=display) if display else None
+    dump = subprocess.run(["xwd", "-silent", "-root"], capture_output=True, check=True,
+                          timeout=30, env=env).stdout
+    screen_width, screen_height, rgb = xwd_to_rgb(dump)
+    rows = []
+    for y in range(top, top + height):
+        row = bytearray(3 * width)
+        if 0 <= y < screen_height:
+            first, last = max(left, 0), min(left + width, screen_width)
+            if first < last:
+                start = (y * screen_width + first) * 3
+                row[3 * (first - left):3 * (last - left)] = rgb[start:start + 3 * (last - first)]
+        rows.append(bytes(row))
+    with open(path, "wb") as f:
+        f.write(png_bytes(width, height, b"".join(rows)))
+
+
 def _png_chunk(kind, body):
     return (struct.pack(">I", len(body)) + kind + body +
             struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
