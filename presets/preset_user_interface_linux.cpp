@@ -1,7 +1,9 @@
 // The bank's modal pieces on Linux: our own message boxes and name dialog over the editor's
 // window, the archive file chooser and the help in the user's browser.
+#include "presets/file_preset_store.h"
 #include "presets/name_dialog_linux.h"
 #include "presets/preset_user_interface.h"
+#include "ui/file_chooser_linux.h"
 #include "ui/help_linux.h"
 #include "ui/message_box_linux.h"
 
@@ -35,6 +37,11 @@ ui::MessageIcon iconOf(MessageKind kind) {
     return ui::MessageIcon::None;
 }
 
+// The folder of the last archive chosen is kept beside the settings file.
+std::string archiveFolderFile() {
+    return defaultPresetFolder() + "/" + ui::kArchiveFolderFileName;
+}
+
 MessageAnswer answerOf(ui::MessageButton button) {
     switch (button) {
     case ui::MessageButton::Ok:
@@ -51,8 +58,12 @@ MessageAnswer answerOf(ui::MessageButton button) {
 
 class LinuxPresetUserInterface : public PresetUserInterface {
 public:
-    bool chooseArchiveToSave(void*, std::string&) override { return false; }
-    bool chooseArchiveToOpen(void*, std::string&) override { return false; }
+    bool chooseArchiveToSave(void* owner, std::string& path) override {
+        return ui::chooseArchiveFile(owner, ui::ChooserMode::Save, path, archiveFolderFile());
+    }
+    bool chooseArchiveToOpen(void* owner, std::string& path) override {
+        return ui::chooseArchiveFile(owner, ui::ChooserMode::Open, path, archiveFolderFile());
+    }
     MessageAnswer message(void* owner, const char* text, const char* caption,
                           MessageKind kind) override {
         return answerOf(ui::showMessageBox(owner, text ? text : "", caption ? caption : "",
