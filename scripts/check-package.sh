@@ -33,11 +33,11 @@ cmp "$tar" "$work/again/$(basename "$tar")" ||
 
 pictures=()
 for editor in "" lv2_; do
-    for picture in hn6_tall hn6_wide kr6_tall kr6_wide hn6_options_menu hn6_slot_menu; do
+    for picture in hn6_tall hn6_wide kr6_tall kr6_wide hn6_options_menu hn6_slot_menu \
+        hn6_name_dialog; do
         pictures+=("docs/screenshots/$editor$picture.png")
     done
 done
-pictures+=(docs/screenshots/lv2_hn6_name_dialog.png)
 common=(LICENSE.txt README.md SHA256SUMS "${pictures[@]}")
 
 # The zip.

@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 """Pictures of the HN-6 editor's menus and name dialog, open over the wide editor as a user
 opens them with real X input (xdotool): the options menu, the quick slot P1's menu with its
-built-in presets, and (on Linux) the name dialog. The same place and size of the screen for
+built-in presets, and the name dialog. The same place and size of the screen for
 both platforms, so that the pictures stand side by side.
 
     scripts/menu_pictures.py windows KELHOST_EXE DLL OUTPUT_FOLDER
         our host under Wine (the caller has started the Wine server, as scripts/screenshots.sh
-        does): hn6_options_menu.png, hn6_slot_menu.png
+        does): hn6_options_menu.png, hn6_slot_menu.png, hn6_name_dialog.png
     scripts/menu_pictures.py lv2 BUNDLES_FOLDER OUTPUT_FOLDER
         the LV2 editor in jalv.gtk3 on a JACK dummy server: lv2_hn6_options_menu.png,
         lv2_hn6_slot_menu.png, lv2_hn6_name_dialog.png
@@ -53,7 +53,7 @@ def picture(folder, name, origin):
     print("  " + path)
 
 
-def shoot(origin, folder, prefix, name_dialog):
+def shoot(origin, folder, prefix):
     """Opens each piece over the editor whose top-left corner is at origin on the screen."""
     x, y = origin
     click(x + OPTIONS[0], y + OPTIONS[1])
@@ -66,16 +66,15 @@ def shoot(origin, folder, prefix, name_dialog):
     picture(folder, prefix + "hn6_slot_menu.png", origin)
     xdotool("key", "--delay", "100", "Escape", "Escape")
     time.sleep(0.5)
-    if name_dialog:
-        click(x + P1[0], y + P1[1], button=3)
-        time.sleep(0.5)
-        xdotool("key", "s")
-        time.sleep(0.3)
-        xdotool("key", "ctrl+a")
-        xdotool("type", "--delay", "30", "My Lead Tone")
-        picture(folder, prefix + "hn6_name_dialog.png", origin)
-        xdotool("key", "Escape")
-        time.sleep(0.5)
+    click(x + P1[0], y + P1[1], button=3)
+    time.sleep(0.5)
+    xdotool("key", "s")
+    time.sleep(0.3)
+    xdotool("key", "ctrl+a")
+    xdotool("type", "--delay", "30", "My Lead Tone")
+    picture(folder, prefix + "hn6_name_dialog.png", origin)
+    xdotool("key", "Escape")  # nothing is stored
+    time.sleep(0.5)
 
 
 def windows(host, dll, folder):
@@ -95,7 +94,7 @@ def windows(host, dll, folder):
         if not origin:
             raise HarnessError("the host opened no editor")
         time.sleep(1)
-        shoot(origin, folder, "", name_dialog=False)
+        shoot(origin, folder, "")
     finally:
         process.terminate()
         process.wait(30)
@@ -109,7 +108,7 @@ def lv2(bundles, folder):
             window = jalv.plugin_window()
             jalv.screenshot(window, os.path.join(config, "settled.png"), settled=True)
             window = jalv.refresh(window)
-            shoot((window.x, window.y), folder, "lv2_", name_dialog=True)
+            shoot((window.x, window.y), folder, "lv2_")
             report = jalv.close()
             if report.status != 0 or report.crashed:
                 raise HarnessError("jalv.gtk3 ended badly: %s" % (report,))

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Pictures of both plug-ins' editors in both layouts, taken by our host under Wine from built
 # DLLs: hn6_tall.png, hn6_wide.png, kr6_tall.png and kr6_wide.png; and of the HN-6's options
-# and slot menus open over it (scripts/menu_pictures.py): hn6_options_menu.png, hn6_slot_menu.png.
+# and slot menus and its name dialog open over it (scripts/menu_pictures.py): hn6_options_menu.png,
+# hn6_slot_menu.png, hn6_name_dialog.png.
 #
 #   scripts/screenshots.sh [DLL_FOLDER [KELHOST_EXE [OUTPUT_FOLDER]]]
 #

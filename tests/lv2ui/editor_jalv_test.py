@@ -2,13 +2,17 @@
 """The editor in a real LV2 host from one end to the other: jalv.gtk3 on a JACK dummy server,
 started and stopped here, embeds the HN-6's editor; it looks as on Windows; a knob turned with
 the mouse and a quick slot clicked change the plug-in's controls as jalv holds them; closing
-jalv's window ends it cleanly.
+jalv's window ends it cleanly. Then a user's presets through the menus and dialogs: settings
+stored through a slot's menu and the name dialog, exported to an archive through the file
+chooser, the preset deleted, the archive imported again and the preset recalled.
 
 Usage: editor_jalv_test.py BUNDLES_FOLDER WORK_FOLDER
 """
 import os
 import struct
+import subprocess
 import sys
+import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
@@ -22,6 +26,98 @@ def as_port(setting, span):
     """A stored setting as the plug-ins hold it once it is a parameter value (70 holds 69)."""
     value = struct.unpack("<f", struct.pack("<f", setting / span))[0]
     return float(int(value * span))
+
+
+P1 = (12 + 32 + 16, 159)
+OPTIONS = (230, 160)
+
+
+def shown_titled(title, display, count=1, timeout=10):
+    """Waits until that many windows titled so are shown."""
+    deadline = time.monotonic() + timeout
+    while True:
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % title],
+                               capture_output=True, text=True, timeout=10,
+                               env=dict(os.environ, DISPLAY=display)).stdout.split()
+        if len(found) == count:
+            return found
+        if time.monotonic() > deadline:
+            raise HarnessError("%d windows %r shown, not %d" % (len(found), title, count))
+        time.sleep(0.05)
+
+
+def wait_for(condition, what, timeout=10):
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            raise HarnessError("no %s within %d s" % (what, timeout))
+        time.sleep(0.05)
+
+
+def presets_flow(bundles, work, check):
+    """Store, export, delete, import, recall: a user's preset through the editor's menus and
+    dialogs in jalv.gtk3, and the settings jalv then holds."""
+    archive = os.path.join(work, "jalv-presets.kpa")
+    if os.path.exists(archive):
+        os.remove(archive)
+    settings = {"Sonadrix/Orvalle Vol.2/settings": "FileDialog=builtin\n"}
+    with JalvSession(URI, lv2_path=bundles, timeout=30, config_files=settings) as session:
+        presets = os.path.join(session.home, ".config", "Sonadrix", "Orvalle Vol.2")
+        stored = os.path.join(presets, "Jalv%20Lead.preset")
+        ui = session.plugin_window()
+        session.screenshot(ui, os.path.join(work, "flow-start.png"), settled=True)
+        session.drag(ui, (14, 60), (58, 60), steps=12)
+        chosen = session.read_controls()
+        # Stored through P1's menu and the name dialog.
+        session.click(ui, *P1, button=3)
+        time.sleep(0.5)
+        session.key(ui, "s", focus=False)
+        time.sleep(0.5)
+        session.key(ui, "ctrl+a", focus=False)
+        session.type_text(ui, "Jalv Lead", focus=False)
+        session.key(ui, "Return", focus=False)
+        wait_for(lambda: os.path.exists(stored), "stored preset")
+        check(True, "the name dialog stored Jalv Lead")
+        # Exported through the options menu and our file chooser.
+        session.click(ui, *OPTIONS)
+        time.sleep(0.5)
+        session.key(ui, "e", focus=False)
+        shown_titled("Save User Presets As...", session.display)
+        session.key(ui, "ctrl+a", focus=False)
+        session.type_text(ui, archive, focus=False)
+        session.key(ui, "Return", focus=False)
+        wait_for(lambda: os.path.exists(archive) and os.path.getsize(archive) == 20 + 112,
+                 "archive of one preset")
+        shown_titled("Save User Presets As...", session.display, count=0)
+        check(True, "the archive holds one HN-6 record")
+        # Deleted through P1's menu: the slot falls back to its built-in preset, Low Hot.
+        session.click(ui, *P1, button=3)
+        time.sleep(0.5)
+        session.key(ui, "l", focus=False)
+        wait_for(lambda: not os.path.exists(stored), "deleted preset")
+        fallen = session.read_controls()
+        check(fallen.get("gain") == as_port(44, 100),
+              "after the delete P1 holds Low Hot again: %s" % fallen)
+        # Imported again through the file chooser.
+        session.click(ui, *OPTIONS)
+        time.sleep(0.5)
+        session.key(ui, "i", focus=False)
+        shown_titled("Load Presets From...", session.display)
+        session.key(ui, "ctrl+a", focus=False)
+        session.type_text(ui, archive, focus=False)
+        session.key(ui, "Return", focus=False)
+        wait_for(lambda: os.path.exists(stored), "imported preset")
+        check(True, "the import brought Jalv Lead back")
+        # Recalled through P1's user presets: jalv holds the stored settings again.
+        session.click(ui, *P1, button=3)
+        time.sleep(0.5)
+        session.key(ui, "Down", "Down", "Down", "Right", "Return", focus=False)
+        time.sleep(0.5)
+        recalled = session.read_controls()
+        check(all(recalled.get(k) == chosen.get(k) for k in ("gain", "bright", "output")),
+              "P1 recalled Jalv Lead: %s, stored %s" % (recalled, chosen))
+        report = session.close()
+        check(report.status == 0 and not report.crashed, "jalv ended cleanly: %s" % (report,))
 
 
 def main():
@@ -63,6 +159,7 @@ def main():
         report = session.close()
         check(report.status == 0 and not report.crashed,
               "closing jalv's window ends it cleanly: %s" % (report,))
+    presets_flow(bundles, work, check)
     print("%d failed" % len(failures))
     return 1 if failures else 0
 

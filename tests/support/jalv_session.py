@@ -714,22 +714,42 @@ def xwd_to_rgb(data):
 
 def save_screen_area(path, left, top, width, height, display=None):
     """A PNG of a part of the screen as it shows now (menus and dialogs over a window included),
-    the part outside the screen black."""
-    env = dict(os.environ, DISPLAY=display) if display else None
-    dump = subprocess.run(["xwd", "-silent", "-root"], capture_output=True, check=True,
-                          timeout=30, env=env).stdout
-    screen_width, screen_height, rgb = xwd_to_rgb(dump)
-    rows = []
-    for y in range(top, top + height):
-        row = bytearray(3 * width)
-        if 0 <= y < screen_height:
-            first, last = max(left, 0), min(left + width, screen_width)
-            if first < last:
-                start = (y * screen_width + first) * 3
-                row[3 * (first - left):3 * (last - left)] = rgb[start:start + 3 * (last - first)]
-        rows.append(bytes(row))
+    the part outside the screen black. Read with XGetImage on the root window: `xwd -root` puts
+    together windows of other colormaps on its own and shows some of them black."""
+    x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XDefaultRootWindow.restype = ctypes.c_ulong
+    x11.XGetImage.restype = ctypes.c_void_p
+    x11.XGetPixel.restype = ctypes.c_ulong
+    x11.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
+    display_name = (display or os.environ.get("DISPLAY", "")).encode()
+    connection = ctypes.c_void_p(x11.XOpenDisplay(display_name))
+    if not connection:
+        raise HarnessError("cannot open the display %r" % display_name)
+    try:
+        root = x11.XDefaultRootWindow(connection)
+        screen_width = x11.XDisplayWidth(connection, 0)
+        screen_height = x11.XDisplayHeight(connection, 0)
+        first_x, last_x = max(left, 0), min(left + width, screen_width)
+        first_y, last_y = max(top, 0), min(top + height, screen_height)
+        rows = [bytearray(3 * width) for _ in range(height)]
+        if first_x < last_x and first_y < last_y:
+            z_pixmap, all_planes = 2, ctypes.c_ulong(0xffffffff)
+            image = ctypes.c_void_p(x11.XGetImage(connection, ctypes.c_ulong(root), first_x,
+                                                  first_y, last_x - first_x, last_y - first_y,
+                                                  all_planes, z_pixmap))
+            if not image:
+                raise HarnessError("cannot read the screen")
+            for y in range(first_y, last_y):
+                row = rows[y - top]
+                for x in range(first_x, last_x):
+                    pixel = x11.XGetPixel(image, x - first_x, y - first_y)
+                    at = 3 * (x - left)
+                    row[at:at + 3] = bytes(((pixel >> 16) & 255, (pixel >> 8) & 255, pixel & 255))
+    finally:
+        x11.XCloseDisplay(connection)
     with open(path, "wb") as f:
-        f.write(png_bytes(width, height, b"".join(rows)))
+        f.write(png_bytes(width, height, b"".join(bytes(row) for row in rows)))
 
 
 def _png_chunk(kind, body):
