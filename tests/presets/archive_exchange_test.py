@@ -121,7 +121,7 @@ class Side:
         status, lines = self.run("list", plugin)
         if status:
             raise RuntimeError("%s: list %s failed (%d)" % (self.label, plugin, status))
-        return [tuple(bytes.fromhex(part) for part in line.split(" ")) for line in lines]
+        return [tuple(bytes.fromhex(field) for field in line.split(" ")) for line in lines]
 
     def dialogs_and_messages(self, lines):
         """(dialog lines as (kind, proposed name), messages as (kind, text))."""
