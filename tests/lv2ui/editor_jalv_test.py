@@ -32,11 +32,11 @@ P1 = (12 + 32 + 16, 159)
 OPTIONS = (230, 160)
 
 
-def shown_titled(title, display, count=1, timeout=10):
-    """Waits until that many windows titled so are shown."""
+def shown_titled(title, display, count=1, timeout=10, by="--name"):
+    """Waits until that many windows titled so (or of that class, by "--classname") are shown."""
     deadline = time.monotonic() + timeout
     while True:
-        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % title],
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", by, "^%s$" % title],
                                capture_output=True, text=True, timeout=10,
                                env=dict(os.environ, DISPLAY=display)).stdout.split()
         if len(found) == count:
@@ -54,6 +54,18 @@ def wait_for(condition, what, timeout=10):
         time.sleep(0.05)
 
 
+def open_menu(session, ui, place, button):
+    """Clicks the editor until its menu shows: the first click after jalv's own save dialog may
+    only give its window back the pointer."""
+    for attempt in range(3):
+        session.click(ui, *place, button=button)
+        try:
+            return shown_titled("sonadrix-menu", session.display, timeout=3, by="--classname")
+        except HarnessError:
+            if attempt == 2:
+                raise
+
+
 def presets_flow(bundles, work, check):
     """Store, export, delete, import, recall: a user's preset through the editor's menus and
     dialogs in jalv.gtk3, and the settings jalv then holds."""
@@ -63,24 +75,22 @@ def presets_flow(bundles, work, check):
     settings = {"Sonadrix/Orvalle Vol.2/settings": "FileDialog=builtin\n"}
     with JalvSession(URI, lv2_path=bundles, timeout=30, config_files=settings) as session:
         presets = os.path.join(session.home, ".config", "Sonadrix", "Orvalle Vol.2")
-        stored = os.path.join(presets, "Jalv%20Lead.preset")
+        stored = os.path.join(presets, "Jalv Lead.preset")
         ui = session.plugin_window()
         session.screenshot(ui, os.path.join(work, "flow-start.png"), settled=True)
         session.drag(ui, (14, 60), (58, 60), steps=12)
         chosen = session.read_controls()
         # Stored through P1's menu and the name dialog.
-        session.click(ui, *P1, button=3)
-        time.sleep(0.5)
+        open_menu(session, ui, P1, 3)
         session.key(ui, "s", focus=False)
-        time.sleep(0.5)
+        shown_titled("sonadrix-field", session.display, by="--classname")
         session.key(ui, "ctrl+a", focus=False)
         session.type_text(ui, "Jalv Lead", focus=False)
         session.key(ui, "Return", focus=False)
         wait_for(lambda: os.path.exists(stored), "stored preset")
         check(True, "the name dialog stored Jalv Lead")
         # Exported through the options menu and our file chooser.
-        session.click(ui, *OPTIONS)
-        time.sleep(0.5)
+        open_menu(session, ui, OPTIONS, 1)
         session.key(ui, "e", focus=False)
         shown_titled("Save User Presets As...", session.display)
         session.key(ui, "ctrl+a", focus=False)
@@ -91,16 +101,14 @@ def presets_flow(bundles, work, check):
         shown_titled("Save User Presets As...", session.display, count=0)
         check(True, "the archive holds one HN-6 record")
         # Deleted through P1's menu: the slot falls back to its built-in preset, Low Hot.
-        session.click(ui, *P1, button=3)
-        time.sleep(0.5)
+        open_menu(session, ui, P1, 3)
         session.key(ui, "l", focus=False)
         wait_for(lambda: not os.path.exists(stored), "deleted preset")
         fallen = session.read_controls()
-        check(fallen.get("gain") == as_port(44, 100),
+        check(fallen.get("gain") == 44.0,
               "after the delete P1 holds Low Hot again: %s" % fallen)
         # Imported again through the file chooser.
-        session.click(ui, *OPTIONS)
-        time.sleep(0.5)
+        open_menu(session, ui, OPTIONS, 1)
         session.key(ui, "i", focus=False)
         shown_titled("Load Presets From...", session.display)
         session.key(ui, "ctrl+a", focus=False)
@@ -109,13 +117,15 @@ def presets_flow(bundles, work, check):
         wait_for(lambda: os.path.exists(stored), "imported preset")
         check(True, "the import brought Jalv Lead back")
         # Recalled through P1's user presets: jalv holds the stored settings again.
-        session.click(ui, *P1, button=3)
-        time.sleep(0.5)
+        open_menu(session, ui, P1, 3)
         session.key(ui, "Down", "Down", "Down", "Right", "Return", focus=False)
         time.sleep(0.5)
         recalled = session.read_controls()
-        check(all(recalled.get(k) == chosen.get(k) for k in ("gain", "bright", "output")),
-              "P1 recalled Jalv Lead: %s, stored %s" % (recalled, chosen))
+        # Stored as whole settings, as the Windows plug-ins store them (69 holds 68).
+        expected = {k: as_port(chosen[k], span) for k, span in
+                    (("gain", 100), ("bright", 15), ("output", 100))}
+        check(all(recalled.get(k) == v for k, v in expected.items()),
+              "P1 recalled Jalv Lead: %s, not %s" % (recalled, expected))
         report = session.close()
         check(report.status == 0 and not report.crashed, "jalv ended cleanly: %s" % (report,))
 
