@@ -31,8 +31,9 @@ public:
     ThreadSetUp& operator=(const ThreadSetUp&) = delete;
 
 private:
-    bool done = false;
-    unsigned long thread = 0;
+    // Windows' (OLE); the Linux set-up has nothing to keep.
+    [[maybe_unused]] bool done = false;
+    [[maybe_unused]] unsigned long thread = 0;
 };
 
 } // namespace kel::editor::platform

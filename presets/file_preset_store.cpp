@@ -2,6 +2,8 @@
 // files aside and the inotify watch. What the files hold is preset_files_format.cpp's.
 #include "presets/file_preset_store.h"
 
+#include "model/user_folders.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
@@ -297,19 +299,7 @@ bool moveAside(int dirFd, const std::string& fileName) {
 } // namespace
 
 std::string defaultPresetFolder() {
-    const char* home = std::getenv("HOME");
-    std::string passwordHome;
-    if (!home || home[0] != '/') {
-        passwd entry{};
-        passwd* found = nullptr;
-        std::vector<char> buffer(16384);
-        if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-            found->pw_dir) {
-            passwordHome = found->pw_dir;
-        }
-        home = passwordHome.c_str();
-    }
-    return presetFolderFor(std::getenv("XDG_CONFIG_HOME"), home);
+    return model::userConfigFolder();
 }
 
 FilePresetStore::FilePresetStore(std::string path) : folder(std::move(path)) {

@@ -9,6 +9,7 @@
 #include "presets/kel_preset_bank.h"
 #include "presets/name_dialog_layout.h"
 #include "ui/dialog_drawing_linux.h"
+#include "ui/field_keys_linux.h"
 #include "ui/message_box_linux.h"
 #include "ui/settings.h"
 #include "ui/text_field.h"
@@ -18,6 +19,7 @@
 namespace kel::presets {
 
 using namespace kel::ui;
+using namespace kel::ui::keys;
 using namespace name_dialog;
 using VSTGUI::CPoint;
 using VSTGUI::CRect;
@@ -30,11 +32,6 @@ constexpr CColor kWhite{255, 255, 255, 0};
 constexpr int kDropButtonWidth = 17; // the arrow button at the field's right
 constexpr int kTextInset = 3;        // the text from the field's left edge
 constexpr long kCaretBlink = 530;    // ms, half a period
-
-constexpr std::uint32_t kEscape = 0xff1b, kReturn = 0xff0d, kEnterOnKeypad = 0xff8d,
-                        kBackSpace = 0xff08, kDelete = 0xffff, kDeleteOnKeypad = 0xff9f,
-                        kLeft = 0xff51, kUp = 0xff52, kRight = 0xff53, kDown = 0xff54,
-                        kHome = 0xff50, kEnd = 0xff57, kInsert = 0xff63, kF4 = 0xffc1;
 
 long steadyMilliseconds() {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -288,18 +285,8 @@ private:
         session.end();
     }
 
-    void paste(xcb::ModalSession& session) {
-        if (!field.paste(session.clipboardText(dialog))) {
-            session.beep();
-        }
-        changed(session);
-    }
-
     void key(xcb::ModalSession& session, const xcb::ModalEvent& event) {
-        const bool shift = (event.modifiers & xcb::kModalShift) != 0;
-        const bool control = (event.modifiers & xcb::kModalControl) != 0;
         const bool alt = (event.modifiers & xcb::kModalAlt) != 0;
-        using Move = TextField::Move;
         switch (event.keysym) {
         case kReturn:
         case kEnterOnKeypad:
@@ -328,48 +315,15 @@ private:
                 step(session, event.keysym == kDown ? 1 : -1);
             }
             return;
-        case kLeft:
-        case kRight:
-            field.move(control ? (event.keysym == kLeft ? Move::WordLeft : Move::WordRight)
-                               : (event.keysym == kLeft ? Move::Left : Move::Right),
-                       shift);
-            changed(session);
-            return;
-        case kHome:
-        case kEnd:
-            field.move(event.keysym == kHome ? Move::Home : Move::End, shift);
-            changed(session);
-            return;
-        case kBackSpace:
-            field.backspace();
-            changed(session);
-            return;
-        case kDelete:
-        case kDeleteOnKeypad:
-            field.deleteForward();
-            changed(session);
-            return;
-        case kInsert:
-            if (shift) {
-                paste(session);
-            }
-            return;
         default:
             break;
         }
-        if (control && (event.keysym == 'v' || event.keysym == 'V')) {
-            paste(session);
-            return;
+        // Past the limit, or a character the code page cannot hold: a beep.
+        const FieldKey edited = applyFieldKey(field, event, session, dialog);
+        if (edited == FieldKey::Refused) {
+            session.beep();
         }
-        if (control && (event.keysym == 'a' || event.keysym == 'A')) {
-            field.selectAll();
-            changed(session);
-            return;
-        }
-        if (event.text.size() == 1) {
-            if (!field.type(event.text[0])) {
-                session.beep(); // past the limit, or a character the code page cannot hold
-            }
+        if (edited != FieldKey::NotForTheField) {
             changed(session);
         }
     }

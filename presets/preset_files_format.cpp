@@ -1,5 +1,7 @@
 #include "presets/preset_files_format.h"
 
+#include "model/user_folders.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -235,21 +237,7 @@ FileCheck decodeSlotFile(const std::uint8_t* data, std::size_t length,
 }
 
 std::string presetFolderFor(const char* xdgConfigHome, const char* home) {
-    std::string config;
-    if (xdgConfigHome && xdgConfigHome[0] == '/') {
-        config = xdgConfigHome;
-    } else if (home && home[0] == '/') {
-        config = std::string(home) + (std::strcmp(home, "/") == 0 ? "" : "/") + ".config";
-    } else {
-        return {};
-    }
-    while (config.size() > 1 && config.back() == '/') {
-        config.pop_back();
-    }
-    if (config != "/") {
-        config += '/';
-    }
-    return config + model::kVendorName + "/" + model::kProductName;
+    return model::userConfigFolderFor(xdgConfigHome, home);
 }
 
 std::string damageReportText(const DamageTally& tally) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "ui/field_keys_linux.h"
 #include "ui/message_box_linux.h"
 #include "ui/text_field.h"
 #include "widgets/modal_window_xcb.h"
@@ -17,6 +18,7 @@ namespace kel::ui {
 using VSTGUI::CPoint;
 using VSTGUI::CRect;
 namespace xcb = VSTGUI::xcb;
+using namespace keys;
 
 namespace {
 
@@ -40,12 +42,6 @@ constexpr int kWheelRows = 3;
 constexpr CColor kTrack{225, 225, 225, 0};
 constexpr CColor kFolderYellow{230, 190, 80, 0};
 constexpr CColor kFolderEdge{160, 120, 30, 0};
-
-constexpr std::uint32_t kEscape = 0xff1b, kReturn = 0xff0d, kEnterOnKeypad = 0xff8d, kTab = 0xff09,
-                        kBackTab = 0xfe20, kBackSpace = 0xff08, kDelete = 0xffff,
-                        kDeleteOnKeypad = 0xff9f, kLeft = 0xff51, kUp = 0xff52, kRight = 0xff53,
-                        kDown = 0xff54, kPageUp = 0xff55, kPageDown = 0xff56, kHome = 0xff50,
-                        kEnd = 0xff57, kInsert = 0xff63, kSpace = 0x20;
 
 long steadyMilliseconds() {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -497,13 +493,6 @@ private:
         session.repaint(window);
     }
 
-    void paste(xcb::ModalSession& session) {
-        if (!field.paste(session.clipboardText(window))) {
-            session.beep();
-        }
-        fieldChanged(session);
-    }
-
     bool listKey(xcb::ModalSession& session, std::uint32_t keysym) {
         const int from = selected < 0 ? (keysym == kUp ? count() : -1) : selected;
         switch (keysym) {
@@ -535,57 +524,16 @@ private:
     }
 
     void fieldKey(xcb::ModalSession& session, const xcb::ModalEvent& event) {
-        const bool shift = (event.modifiers & xcb::kModalShift) != 0;
-        const bool control = (event.modifiers & xcb::kModalControl) != 0;
-        using Move = TextField::Move;
-        switch (event.keysym) {
-        case kLeft:
-        case kRight:
-            field.move(control ? (event.keysym == kLeft ? Move::WordLeft : Move::WordRight)
-                               : (event.keysym == kLeft ? Move::Left : Move::Right),
-                       shift);
-            fieldChanged(session);
-            return;
-        case kHome:
-        case kEnd:
-            field.move(event.keysym == kHome ? Move::Home : Move::End, shift);
-            fieldChanged(session);
-            return;
-        case kBackSpace:
-            field.backspace();
-            fieldChanged(session);
-            return;
-        case kDelete:
-        case kDeleteOnKeypad:
-            field.deleteForward();
-            fieldChanged(session);
-            return;
-        case kInsert:
-            if (shift) {
-                paste(session);
-            }
-            return;
-        case kUp:
-        case kDown:
+        if (event.keysym == kUp || event.keysym == kDown) {
             // As in the Windows dialog's field: the list's selection steps.
             listKey(session, event.keysym);
             return;
-        default:
-            break;
         }
-        if (control && (event.keysym == 'v' || event.keysym == 'V')) {
-            paste(session);
-            return;
+        const FieldKey edited = applyFieldKey(field, event, session, window);
+        if (edited == FieldKey::Refused) {
+            session.beep();
         }
-        if (control && (event.keysym == 'a' || event.keysym == 'A')) {
-            field.selectAll();
-            fieldChanged(session);
-            return;
-        }
-        if (!control && event.text.size() == 1) {
-            if (!field.type(event.text[0])) {
-                session.beep();
-            }
+        if (edited != FieldKey::NotForTheField) {
             fieldChanged(session);
         }
     }

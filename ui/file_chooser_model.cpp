@@ -1,4 +1,5 @@
 #include "ui/file_chooser_model.h"
+#include "model/user_folders.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -373,18 +374,7 @@ std::string homeFolderFrom(const char* homeVariable, const std::string& password
 }
 
 std::string userHomeFolder() {
-    const char* home = std::getenv("HOME");
-    std::string passwordHome;
-    if (!home || home[0] != '/') {
-        passwd entry{};
-        passwd* found = nullptr;
-        std::vector<char> buffer(16384);
-        if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-            found->pw_dir) {
-            passwordHome = found->pw_dir;
-        }
-    }
-    return homeFolderFrom(home, passwordHome);
+    return homeFolderFrom(model::userHomeFolder().c_str(), {});
 }
 
 std::string startFolder(FolderSource& source, const std::string& memoryFile,

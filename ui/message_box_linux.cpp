@@ -1,4 +1,5 @@
 #include "ui/message_box_linux.h"
+#include "ui/field_keys_linux.h"
 
 #include <vector>
 
@@ -12,11 +13,9 @@ namespace kel::ui {
 using VSTGUI::CPoint;
 using VSTGUI::CRect;
 namespace xcb = VSTGUI::xcb;
+using namespace keys;
 
 namespace {
-
-constexpr std::uint32_t kEscape = 0xff1b, kReturn = 0xff0d, kEnterOnKeypad = 0xff8d, kTab = 0xff09,
-                        kBackTab = 0xfe20, kLeft = 0xff51, kRight = 0xff53, kSpace = 0x20;
 
 struct Choice {
     const char* caption;

@@ -2,6 +2,7 @@
 // build look under Wine: white, a grey frame, black text (grey for entries that cannot be
 // chosen), the underlined letters shown, the chosen row in the selection colour.
 #include "ui/popup_menu_linux.h"
+#include "ui/field_keys_linux.h"
 
 #include <memory>
 
@@ -18,6 +19,7 @@ using VSTGUI::CRect;
 using VSTGUI::Framebuffer;
 using VSTGUI::pixelOf;
 namespace xcb = VSTGUI::xcb;
+using namespace keys;
 
 namespace {
 
@@ -34,12 +36,6 @@ constexpr int kMenuCharacterHeight = 11;
 constexpr int kBaselineInRow = 12;
 constexpr int kSeparatorLineInRow = 4;
 constexpr int kSeparatorInset = 4; // from the menu's left and right edges
-
-// Keysyms of the keys a menu takes.
-constexpr std::uint32_t kEscape = 0xff1b, kReturn = 0xff0d, kEnterOnKeypad = 0xff8d, kLeft = 0xff51,
-                        kUp = 0xff52, kRight = 0xff53, kDown = 0xff54, kLeftOnKeypad = 0xff96,
-                        kUpOnKeypad = 0xff97, kRightOnKeypad = 0xff98, kDownOnKeypad = 0xff99,
-                        kHome = 0xff50, kEnd = 0xff57;
 
 class MenuFont {
 public:

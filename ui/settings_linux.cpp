@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "model/plugin_description.h"
+#include "model/user_folders.h"
 #include "ui/settings.h"
 #include "ui/settings_file.h"
 
@@ -114,37 +114,13 @@ int readSettingFile(const std::string& path, const char* name, char* text, int s
 }
 
 std::string settingsFileFor(const char* xdgConfigHome, const char* home) {
-    std::string folder;
-    if (xdgConfigHome && xdgConfigHome[0] == '/') {
-        folder = xdgConfigHome;
-    } else if (home && home[0] == '/') {
-        folder = std::string(home) + (std::strcmp(home, "/") == 0 ? "" : "/") + ".config";
-    } else {
-        return {};
-    }
-    while (folder.size() > 1 && folder.back() == '/') {
-        folder.pop_back();
-    }
-    if (folder != "/") {
-        folder += '/';
-    }
-    return folder + model::kVendorName + "/" + model::kProductName + "/" + kSettingsFileName;
+    const std::string folder = model::userConfigFolderFor(xdgConfigHome, home);
+    return folder.empty() ? folder : folder + "/" + kSettingsFileName;
 }
 
 std::string userSettingsFile() {
-    const char* home = std::getenv("HOME");
-    std::string passwordHome;
-    if (!home || home[0] != '/') {
-        passwd entry{};
-        passwd* found = nullptr;
-        std::vector<char> buffer(16384);
-        if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-            found->pw_dir) {
-            passwordHome = found->pw_dir;
-        }
-        home = passwordHome.c_str();
-    }
-    return settingsFileFor(std::getenv("XDG_CONFIG_HOME"), home);
+    const std::string folder = model::userConfigFolder();
+    return folder.empty() ? folder : folder + "/" + kSettingsFileName;
 }
 
 int readSetting(const char* name, char* text, int size, const char* defaultText) {
