@@ -5,13 +5,15 @@ driven with real X input from xdotool. Our own chooser (typed names, the default
 replace question, the list worked by mouse and keys, Escape and the window manager's close, the
 folder kept for the next time) and the desktop's chooser through a stand-in `zenity` put first on
 PATH (an answer, a cancel, a failure that falls back to ours, FileDialog=builtin, the editor
-closing while it runs).
+closing while it runs); and hostile archives through the import dialog.
 
 Usage: file_chooser_ui_test.py LV2_UI_HOST BUNDLES_FOLDER WORK_FOLDER
 """
+import hashlib
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import time
@@ -395,6 +397,89 @@ def test_filedialog_builtin_keeps_zenity_away():
     finally:
         host.kill()
 
+def archive(record_length=RECORD_SIZE, records=(), magic=b"Sonadrix\0", tag=7):
+    """An archive's bytes: the header, then each record of (name bytes, stored bytes)."""
+    data = magic + b"\0\0\0" + struct.pack("<ii", tag, record_length)
+    for name, stored in records:
+        data += name[:64].ljust(64, b"\0") + stored
+    return data
+
+
+def stored(gain, tone, output):
+    """An HN-6 preset as the store holds it: its size, then Gain, Bright and Output at 20."""
+    return struct.pack("<I16x3I16x", 48, gain, tone, output)
+
+
+def preset_bytes(config):
+    folder = os.path.join(config, "Sonadrix", "Orvalle Vol.2")
+    return {name: hashlib.sha256(open(os.path.join(folder, name), "rb").read()).hexdigest()
+            for name in presets_in(config)}
+
+
+def test_hostile_archives_through_the_import_dialog():
+    # Each file goes through the real chooser; what is refused says so in a box and changes no
+    # preset, what is cut short keeps the records before the cut, odd names come in as a
+    # reader takes them. The user's own preset keeps its bytes throughout.
+    home, config = user("hostile", "FileDialog=builtin\n")
+    last_name = b"N" * 64
+    cases = [
+        # file, bytes, a box expected, the presets that arrive
+        ("short.kpa", b"Sonadrix\0\0", True, []),
+        ("magic.kpa", archive(magic=b"Sonadrex\0"), True, []),
+        ("empty.kpa", b"", True, []),
+        ("kr6.kpa", archive(96, [(b"Crunch", b"\0" * 32)]), True, []),
+        ("tag.kpa", archive(tag=8, records=[(b"Tag", stored(1, 2, 3))]), True, []),
+        ("length.kpa", archive(0x7FFFFFFF, [(b"Huge", stored(1, 2, 3))]), True, []),
+        ("negative.kpa", archive(-112, [(b"Minus", stored(1, 2, 3))]), True, []),
+        ("cut.kpa", archive(records=[(b"Alpha", stored(10, 1, 20))]) + b"Beta\0" + b"\x01" * 40,
+         True, ["Alpha.preset"]),
+        ("names.kpa", archive(records=[(last_name, stored(99, 14, 1)),
+                                      (b"Bob\0tail after the zero", stored(5, 5, 5))]),
+         False, [last_name.decode() + ".preset", "Bob.preset"]),
+        ("foreign.kpa", archive(records=[(b"Noise", bytes(range(48)))]), False, ["Noise.preset"]),
+        ("many.kpa", archive(records=[(b"Many %03d" % k, stored(k % 101, k % 16, 50))
+                                      for k in range(300)]), False,
+         ["Many %03d.preset" % k for k in range(300)]),
+    ]
+    host = editor(home, config)
+    try:
+        child = host.child()
+        store_preset(child, "Keep")
+        wait_for_file(os.path.join(config, "Sonadrix", "Orvalle Vol.2", "Keep.preset"))
+        kept = preset_bytes(config)
+        arrived = set(kept)
+        for name, data, box, expected in cases:
+            path = os.path.join(home, name)
+            with open(path, "wb") as f:
+                f.write(data)
+            options(child, "i")
+            wait_for_window(OPEN_TITLE, CHOOSER_SIZE)
+            key("ctrl+a")
+            type_text(path)
+            key("Return")
+            wait_for_window(OPEN_TITLE, CHOOSER_SIZE, count=0)
+            if box:
+                wait_for_window(PRESET_CAPTION, timeout=10)
+                key("Return")
+                wait_for_window(PRESET_CAPTION, count=0)
+            else:
+                time.sleep(0.5)
+                check(not windows_titled(PRESET_CAPTION), f"{name}: a message box")
+            deadline = time.monotonic() + 20
+            while not arrived.union(expected) <= set(presets_in(config)):
+                check(time.monotonic() < deadline,
+                      f"{name}: presets {sorted(set(presets_in(config)) - arrived)}, "
+                      f"not {expected}")
+                time.sleep(0.1)
+            arrived.update(expected)
+            check(set(presets_in(config)) == arrived,
+                  f"{name}: unexpected presets {sorted(set(presets_in(config)) - arrived)}")
+            check(preset_bytes(config)["Keep.preset"] == kept["Keep.preset"],
+                  f"{name}: the user's own preset changed")
+        host.finish_cleanly()
+    finally:
+        host.kill()
+
 
 def main():
     os.makedirs(WORK, exist_ok=True)
@@ -402,7 +487,8 @@ def main():
     return run_tests([test_export_and_import_through_our_chooser,
                       test_the_list_by_mouse_and_keys,
                       test_the_desktops_chooser_through_zenity,
-                      test_filedialog_builtin_keeps_zenity_away])
+                      test_filedialog_builtin_keeps_zenity_away,
+                      test_hostile_archives_through_the_import_dialog])
 
 
 if __name__ == "__main__":
