@@ -112,7 +112,7 @@ public:
     int nameDialogSlot() const { return nameSlot; }
     // Deletes the slot's user preset; every slot that held it falls back to its built-in preset.
     bool deleteSlotPreset(int slot);
-    // After the user confirmed: deletes every user preset of this plug-in (none of the other's).
+    // Asks the user, then deletes every user preset of this plug-in (none of the other's).
     bool deleteAllUserPresets();
     // Writes the slot names to the registry, for every instance of both plug-ins; nothing (and
     // false) while the bank could not read them, so that it never writes placeholders over the
