@@ -166,10 +166,27 @@ def opened_pages(tools):
         return []
 
 
+CLIPBOARD_OWNERS = []
+
+
 def set_clipboard(text):
-    # xclip stays behind to serve the selection: not on our output, which ctest reads to its end.
-    subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=text.encode("utf-8"),
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True, timeout=10)
+    """Puts text on the clipboard: an xclip of ours owns it (in the foreground, so that it is
+    ended here and no client of the display outlives the test)."""
+    end_clipboard()
+    owner = subprocess.Popen(["xclip", "-selection", "clipboard", "-i", "-quiet"],
+                             stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+    owner.stdin.write(text.encode("utf-8"))
+    owner.stdin.close()
+    CLIPBOARD_OWNERS.append(owner)
+    time.sleep(0.3)  # it owns the selection once it has read its input
+
+
+def end_clipboard():
+    while CLIPBOARD_OWNERS:
+        owner = CLIPBOARD_OWNERS.pop()
+        owner.terminate()
+        owner.wait(10)
 
 
 def test_the_options_menu_and_its_commands():
@@ -585,13 +602,16 @@ def test_another_instances_preset_is_seen_once_the_dialog_closes():
 def main():
     os.makedirs(WORK, exist_ok=True)
     check(os.environ.get("DISPLAY"), "no DISPLAY: run under xvfb-run")
-    return run_tests([test_the_options_menu_and_its_commands,
-                      test_the_slot_menu_and_its_commands,
-                      test_the_name_dialog,
-                      test_the_questions_before_presets_go,
-                      test_closing_the_editor_while_a_menu_or_dialog_is_open,
-                      test_many_menus_and_dialogs_leave_nothing_behind,
-                      test_another_instances_preset_is_seen_once_the_dialog_closes])
+    try:
+        return run_tests([test_the_options_menu_and_its_commands,
+                          test_the_slot_menu_and_its_commands,
+                          test_the_name_dialog,
+                          test_the_questions_before_presets_go,
+                          test_closing_the_editor_while_a_menu_or_dialog_is_open,
+                          test_many_menus_and_dialogs_leave_nothing_behind,
+                          test_another_instances_preset_is_seen_once_the_dialog_closes])
+    finally:
+        end_clipboard()
 
 
 if __name__ == "__main__":
