@@ -81,7 +81,12 @@ bool highlighted(HMENU menu, int position) {
 } // namespace
 
 ModalRobot::ModalRobot(std::function<void(ModalRobot&)> steps)
-    : uiThread(GetCurrentThreadId()), script(std::move(steps)), worker([this] { run(); }) {}
+    : uiThread(GetCurrentThreadId()), script(std::move(steps)) {
+    // The pointer out of the way first: a menu that opens under it takes its hover for a
+    // choice of entry, against the keys the robot sends (wherever an earlier test left it).
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    worker = std::thread([this] { run(); });
+}
 
 std::vector<std::string> ModalRobot::finish() {
     finished = true;
