@@ -237,7 +237,11 @@ def test_cycles_leave_nothing_behind():
             host.kill()
             if leaks:
                 free_retained_resources()
-    check(x_resources() == start, f"X resources before the cycles {start}, after {x_resources()}")
+    # Nothing of ours stays; other clients of the display (Wine's, after an earlier test) may
+    # have gone meanwhile.
+    end = x_resources()
+    check(end["clients"] <= start["clients"] and end["resources"] <= start["resources"],
+          f"X resources before the cycles {start}, after {end}")
 
 
 def test_parent_of_another_visual():
