@@ -176,6 +176,13 @@ def x_resources():
             "resources": sum(int(count) for _, count in counts)}
 
 
+def x_not_grown(before, after):
+    """Whether the display holds no more clients and resources than before: what a leak would
+    add. Other clients of the display (Wine's processes after an earlier test) may leave
+    meanwhile, so fewer is no fault."""
+    return after["clients"] <= before["clients"] and after["resources"] <= before["resources"]
+
+
 def free_retained_resources():
     """Frees what clients left on the server when they closed (XKillClient with AllTemporary)."""
     x11 = ctypes.CDLL("libX11.so.6")
