@@ -31,13 +31,6 @@ constexpr CColor kGrey{kFieldGrey[0], kFieldGrey[1], kFieldGrey[2], 0};
 constexpr CColor kWhite{255, 255, 255, 0};
 constexpr int kDropButtonWidth = 17; // the arrow button at the field's right
 constexpr int kTextInset = 3;        // the text from the field's left edge
-constexpr long kCaretBlink = 530;    // ms, half a period
-
-long steadyMilliseconds() {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::steady_clock::now().time_since_epoch())
-                                 .count());
-}
 
 bool heldByCodePage(char32_t c) {
     return VSTGUI::unicodeToWindows1252(c) >= 0;
@@ -88,10 +81,7 @@ public:
     }
 
     void tick(xcb::ModalSession& session) override {
-        const long now = steadyMilliseconds();
-        if (now - lastBlink >= kCaretBlink) {
-            lastBlink = now;
-            caretShown = !caretShown;
+        if (caret.advance()) {
             session.repaint(dialog);
         }
     }
@@ -146,8 +136,7 @@ private:
     void changed(xcb::ModalSession& session) {
         firstShown = scrollForCaret(firstShown, field.caret(), textArea().width() - 1,
                                     [this](std::size_t a, std::size_t b) { return widthOf(a, b); });
-        caretShown = true;
-        lastBlink = steadyMilliseconds();
+        caret.restart();
         session.repaint(dialog);
     }
 
@@ -176,7 +165,7 @@ private:
             fillRect(pixels, CRect(x0, top, x1, top + font.lineHeight()), kSelectionBackground);
         }
         font.draw(pixels, text.substr(firstShown), CPoint(left, top), area, kWhite);
-        if (!field.hasSelection() && caretShown) {
+        if (!field.hasSelection() && caret.shown()) {
             const int x = left + widthOf(firstShown, field.caret());
             fillRect(pixels, CRect(x, top, x + 1, top + font.lineHeight()), kWhite);
         }
@@ -368,8 +357,7 @@ private:
     int listTop = 0;
     std::size_t firstShown = 0;
     bool dragging = false;
-    bool caretShown = true;
-    long lastBlink = 0;
+    CaretBlink caret;
     int answer = -1;
 };
 

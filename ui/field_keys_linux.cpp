@@ -1,11 +1,34 @@
 #include "ui/field_keys_linux.h"
 
+#include <chrono>
+
 #include "widgets/modal_window_xcb.h"
 
 namespace kel::ui {
 
 using namespace keys;
 namespace xcb = VSTGUI::xcb;
+
+long steadyMilliseconds() {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count());
+}
+
+void CaretBlink::restart() {
+    visible = true;
+    since = steadyMilliseconds();
+}
+
+bool CaretBlink::advance() {
+    const long now = steadyMilliseconds();
+    if (now - since < kHalfPeriod) {
+        return false;
+    }
+    since = now;
+    visible = !visible;
+    return true;
+}
 
 FieldKey applyFieldKey(TextField& field, const xcb::ModalEvent& event, xcb::ModalSession& session,
                        int window) {

@@ -34,6 +34,24 @@ enum class FieldKey {
     Refused,        // typed or pasted what the field cannot hold: beep (and redraw)
 };
 
+// An edit field's caret: shown and hidden by turns, shown again at once after an edit.
+class CaretBlink {
+public:
+    static constexpr long kHalfPeriod = 530; // ms
+    bool shown() const { return visible; }
+    // After an edit or a click: shown now, for a whole half period.
+    void restart();
+    // From the dialog's tick: true when the caret changed and the field wants a repaint.
+    bool advance();
+
+private:
+    bool visible = true;
+    long since = 0; // ms on the steady clock
+};
+
+// Milliseconds on the steady clock.
+long steadyMilliseconds();
+
 // Applies the key to the field; a paste reads the clipboard through the session for `window`.
 FieldKey applyFieldKey(TextField& field, const VSTGUI::xcb::ModalEvent& event,
                        VSTGUI::xcb::ModalSession& session, int window);

@@ -36,18 +36,11 @@ constexpr CRect kTypeBox{90, 310, 376, 332};
 constexpr CRect kCancelButton{388, 309, 472, 332};
 constexpr int kLabelLeft = 8;
 constexpr int kTextInset = 3;
-constexpr long kCaretBlink = 530;  // ms, half a period
 constexpr long kDoubleClick = 500; // ms between the presses of a double click
 constexpr int kWheelRows = 3;
 constexpr CColor kTrack{225, 225, 225, 0};
 constexpr CColor kFolderYellow{230, 190, 80, 0};
 constexpr CColor kFolderEdge{160, 120, 30, 0};
-
-long steadyMilliseconds() {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::steady_clock::now().time_since_epoch())
-                                 .count());
-}
 
 bool anyPrintable(char32_t c) {
     return c >= 0x20 && c != 0x7f;
@@ -116,10 +109,7 @@ public:
     }
 
     void tick(xcb::ModalSession& session) override {
-        const long now = steadyMilliseconds();
-        if (focus == Focus::Field && now - lastBlink >= kCaretBlink) {
-            lastBlink = now;
-            caretShown = !caretShown;
+        if (focus == Focus::Field && caret.advance()) {
             session.repaint(window);
         }
     }
@@ -356,7 +346,7 @@ private:
             font.draw(pixels, field.text().substr(from, to - from), CPoint(x0, y), clip,
                       kSelectionText);
         }
-        if (focused && !field.hasSelection() && caretShown) {
+        if (focused && !field.hasSelection() && caret.shown()) {
             const int x = area.left + widthOf(firstShown, field.caret());
             if (x < area.right) {
                 fillRect(pixels, CRect(x, y, x + 1, y + font.lineHeight()), kDialogText);
@@ -380,8 +370,7 @@ private:
     void fieldChanged(xcb::ModalSession& session) {
         firstShown = scrollForCaret(firstShown, field.caret(), fieldText().width() - 1,
                                     [this](std::size_t a, std::size_t b) { return widthOf(a, b); });
-        caretShown = true;
-        lastBlink = steadyMilliseconds();
+        caret.restart();
         session.repaint(window);
     }
 
@@ -727,8 +716,7 @@ private:
     int selected = -1;
     int firstRow = 0; // the first entry shown
     std::size_t firstShown = 0;
-    bool caretShown = true;
-    long lastBlink = 0;
+    CaretBlink caret;
     bool draggingText = false;
     int thumbGrip = -1;          // the pointer's offset in the thumb while it is dragged
     Focus pressed = Focus::List; // Accept or Cancel while a button is held down
