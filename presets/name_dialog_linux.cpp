@@ -114,28 +114,13 @@ private:
         return CRect(kTextInset, 2, kFieldWidth - 2 - kDropButtonWidth, kDialogHeight - 2);
     }
 
-    int widthOf(std::size_t from, std::size_t to) const {
-        return font.width(field.text().substr(from, to - from));
-    }
-
     // The character boundary nearest to x (the field's coordinates).
     std::size_t characterAt(int x) const {
-        const int offset = x - textArea().left;
-        std::size_t best = firstShown;
-        for (std::size_t at = firstShown; at <= field.text().size(); ++at) {
-            const int here = widthOf(firstShown, at);
-            if (here - offset > 0 && at > firstShown) {
-                const int before = widthOf(firstShown, at - 1);
-                return offset - before < here - offset ? at - 1 : at;
-            }
-            best = at;
-        }
-        return best;
+        return fieldView.characterAt(field, x - textArea().left);
     }
 
     void changed(xcb::ModalSession& session) {
-        firstShown = scrollForCaret(firstShown, field.caret(), textArea().width() - 1,
-                                    [this](std::size_t a, std::size_t b) { return widthOf(a, b); });
+        fieldView.follow(field, textArea().width() - 1);
         caret.restart();
         session.repaint(dialog);
     }
@@ -155,20 +140,8 @@ private:
                      kDialogText);
         }
         const CRect area = textArea();
-        const int top = area.top + (area.height() - font.lineHeight()) / 2;
-        const std::u32string& text = field.text();
-        const int left = area.left;
-        if (field.hasSelection()) {
-            const std::size_t from = std::max(field.selectionStart(), firstShown);
-            const int x0 = left + widthOf(firstShown, from);
-            const int x1 = left + widthOf(firstShown, std::max(from, field.selectionEnd()));
-            fillRect(pixels, CRect(x0, top, x1, top + font.lineHeight()), kSelectionBackground);
-        }
-        font.draw(pixels, text.substr(firstShown), CPoint(left, top), area, kWhite);
-        if (!field.hasSelection() && caret.shown()) {
-            const int x = left + widthOf(firstShown, field.caret());
-            fillRect(pixels, CRect(x, top, x + 1, top + font.lineHeight()), kWhite);
-        }
+        fieldView.draw(pixels, field, area, area.top + (area.height() - font.lineHeight()) / 2,
+                       {kWhite, kSelectionBackground, kWhite}, true, caret.shown());
     }
 
     int listRows() const { return std::max(1, (kDroppedHeight - kDialogHeight - 2) / kItemHeight); }
@@ -307,12 +280,7 @@ private:
         default:
             break;
         }
-        // Past the limit, or a character the code page cannot hold: a beep.
-        const FieldKey edited = applyFieldKey(field, event, session, dialog);
-        if (edited == FieldKey::Refused) {
-            session.beep();
-        }
-        if (edited != FieldKey::NotForTheField) {
+        if (applyFieldKey(field, event, session, dialog)) {
             changed(session);
         }
     }
@@ -355,7 +323,7 @@ private:
     bool listOpen = false;
     int listSelected = -1;
     int listTop = 0;
-    std::size_t firstShown = 0;
+    FieldView fieldView{font};
     bool dragging = false;
     CaretBlink caret;
     int answer = -1;

@@ -1,11 +1,13 @@
-// The keys our own menus and dialogs on Linux take (X keysyms), and what a key does to an edit
-// field there, as desktop fields take them: the arrows (with Control a word, with Shift
-// selecting), Home and End, Backspace and Delete, Control+A, paste with Control+V or
-// Shift+Insert, and typing.
+// The keys our own menus and dialogs on Linux take (X keysyms), and the one-line edit fields of
+// those dialogs: what a key does to a field, as desktop fields take them (the arrows, with
+// Control a word, with Shift selecting; Home and End, Backspace and Delete, Control+A, paste with
+// Control+V or Shift+Insert, and typing), its blinking caret and the part of its text it shows.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "ui/dialog_drawing_linux.h"
 #include "ui/text_field.h"
 
 namespace VSTGUI::xcb {
@@ -28,12 +30,6 @@ inline constexpr std::uint32_t kEscape = 0xff1b, kReturn = 0xff0d, kEnterOnKeypa
 
 namespace kel::ui {
 
-enum class FieldKey {
-    NotForTheField, // the dialog's own key (Enter, Escape, Tab, Up, Down, ...)
-    Changed,        // the text, caret or selection may have changed: redraw
-    Refused,        // typed or pasted what the field cannot hold: beep (and redraw)
-};
-
 // An edit field's caret: shown and hidden by turns, shown again at once after an edit.
 class CaretBlink {
 public:
@@ -49,11 +45,42 @@ private:
     long since = 0; // ms on the steady clock
 };
 
+// The part of a one-line field's text in view, from its first shown character, measured in the
+// dialog's font. Offsets and widths in pixels from the left edge of the field's text.
+class FieldView {
+public:
+    struct Colours {
+        CColor text, selectionBackground, selectionText;
+    };
+
+    explicit FieldView(const DialogFont& fieldFont) : font(fieldFont) {}
+
+    // The character boundary nearest to `offset`.
+    std::size_t characterAt(const TextField& field, int offset) const;
+    // After an edit: scrolled, as little as needed, so that the caret is within `visibleWidth`.
+    void follow(const TextField& field, int visibleWidth);
+    // For a new text: from its first character.
+    void restart() { firstShown = 0; }
+    // The text in `area`, its line's top at `top`; when `focused`, the selection, or without one
+    // the caret if `caretShown`.
+    void draw(Framebuffer& pixels, const TextField& field, const VSTGUI::CRect& area, int top,
+              const Colours& colours, bool focused, bool caretShown) const;
+
+private:
+    int widthOf(const TextField& field, std::size_t from, std::size_t to) const;
+
+    const DialogFont& font;
+    std::size_t firstShown = 0;
+};
+
 // Milliseconds on the steady clock.
 long steadyMilliseconds();
 
 // Applies the key to the field; a paste reads the clipboard through the session for `window`.
-FieldKey applyFieldKey(TextField& field, const VSTGUI::xcb::ModalEvent& event,
-                       VSTGUI::xcb::ModalSession& session, int window);
+// Typing or pasting what the field cannot hold (past its limit, outside the code page) beeps.
+// True when the key was the field's: its text, caret or selection may have changed, so redraw;
+// false for the dialog's own keys (Enter, Escape, Tab, Up, Down, ...).
+bool applyFieldKey(TextField& field, const VSTGUI::xcb::ModalEvent& event,
+                   VSTGUI::xcb::ModalSession& session, int window);
 
 } // namespace kel::ui

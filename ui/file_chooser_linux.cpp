@@ -317,66 +317,28 @@ private:
 
     CRect fieldText() const { return inset(kNameField, 2 + 1); }
 
-    int widthOf(std::size_t from, std::size_t to) const {
-        return font.width(field.text().substr(from, to - from));
-    }
-
     void drawField(Framebuffer& pixels) const {
         drawSunkenFrame(pixels, kNameField);
         fillRect(pixels, inset(kNameField, 2), kFieldBackground);
-        const CRect area = fieldText();
-        const int y = textTop(kNameField);
-        const bool focused = focus == Focus::Field;
-        if (focused && field.hasSelection()) {
-            const std::size_t from = std::max(field.selectionStart(), firstShown);
-            const int x0 = area.left + widthOf(firstShown, from);
-            const int x1 = area.left + widthOf(firstShown, std::max(from, field.selectionEnd()));
-            fillRect(pixels, CRect(x0, y, std::min<int>(x1, area.right), y + font.lineHeight()),
-                     kSelectionBackground);
-        }
-        font.draw(pixels, field.text().substr(firstShown), CPoint(area.left, y), area, kDialogText);
-        if (focused && field.hasSelection()) {
-            // The selected characters again, white on the selection.
-            const std::size_t from = std::max(field.selectionStart(), firstShown);
-            const std::size_t to = std::max(from, field.selectionEnd());
-            const int x0 = area.left + widthOf(firstShown, from);
-            const CRect clip(x0, area.top,
-                             std::min<int>(area.right, area.left + widthOf(firstShown, to)),
-                             area.bottom);
-            font.draw(pixels, field.text().substr(from, to - from), CPoint(x0, y), clip,
-                      kSelectionText);
-        }
-        if (focused && !field.hasSelection() && caret.shown()) {
-            const int x = area.left + widthOf(firstShown, field.caret());
-            if (x < area.right) {
-                fillRect(pixels, CRect(x, y, x + 1, y + font.lineHeight()), kDialogText);
-            }
-        }
+        fieldView.draw(pixels, field, fieldText(), textTop(kNameField),
+                       {kDialogText, kSelectionBackground, kSelectionText}, focus == Focus::Field,
+                       caret.shown());
     }
 
     // The character boundary nearest to x (the window's coordinates) in the field.
     std::size_t characterAt(int x) const {
-        const int offset = x - fieldText().left;
-        for (std::size_t at = firstShown + 1; at <= field.text().size(); ++at) {
-            const int here = widthOf(firstShown, at);
-            if (here > offset) {
-                const int before = widthOf(firstShown, at - 1);
-                return offset - before < here - offset ? at - 1 : at;
-            }
-        }
-        return field.text().size();
+        return fieldView.characterAt(field, x - fieldText().left);
     }
 
     void fieldChanged(xcb::ModalSession& session) {
-        firstShown = scrollForCaret(firstShown, field.caret(), fieldText().width() - 1,
-                                    [this](std::size_t a, std::size_t b) { return widthOf(a, b); });
+        fieldView.follow(field, fieldText().width() - 1);
         caret.restart();
         session.repaint(window);
     }
 
     void setField(xcb::ModalSession& session, const std::u32string& text) {
         field.setText(text);
-        firstShown = 0;
+        fieldView.restart();
         fieldChanged(session);
     }
 
@@ -518,11 +480,7 @@ private:
             listKey(session, event.keysym);
             return;
         }
-        const FieldKey edited = applyFieldKey(field, event, session, window);
-        if (edited == FieldKey::Refused) {
-            session.beep();
-        }
-        if (edited != FieldKey::NotForTheField) {
+        if (applyFieldKey(field, event, session, window)) {
             fieldChanged(session);
         }
     }
@@ -715,7 +673,7 @@ private:
     Focus focus = Focus::Field;
     int selected = -1;
     int firstRow = 0; // the first entry shown
-    std::size_t firstShown = 0;
+    FieldView fieldView{font};
     CaretBlink caret;
     bool draggingText = false;
     int thumbGrip = -1;          // the pointer's offset in the thumb while it is dragged
