@@ -134,16 +134,19 @@ void drawPushButton(Framebuffer& pixels, const CRect& rect, const std::string& c
         fillRect(pixels, CRect(from, y, to, y + 1), kDialogText);
     }
     if (focused) {
-        // Every other pixel of a rectangle three pixels inside the button.
-        const CRect dots(rect.left + 4, rect.top + 4, rect.right - 4, rect.bottom - 4);
-        for (int x = dots.left; x < dots.right; x += 2) {
-            fillRect(pixels, CRect(x, dots.top, x + 1, dots.top + 1), kDialogText);
-            fillRect(pixels, CRect(x, dots.bottom - 1, x + 1, dots.bottom), kDialogText);
-        }
-        for (int y = dots.top; y < dots.bottom; y += 2) {
-            fillRect(pixels, CRect(dots.left, y, dots.left + 1, y + 1), kDialogText);
-            fillRect(pixels, CRect(dots.right - 1, y, dots.right, y + 1), kDialogText);
-        }
+        // Three pixels inside the button.
+        drawFocusRect(pixels, CRect(rect.left + 4, rect.top + 4, rect.right - 4, rect.bottom - 4));
+    }
+}
+
+void drawFocusRect(Framebuffer& pixels, const CRect& rect) {
+    for (int x = rect.left; x < rect.right; x += 2) {
+        fillRect(pixels, CRect(x, rect.top, x + 1, rect.top + 1), kDialogText);
+        fillRect(pixels, CRect(x, rect.bottom - 1, x + 1, rect.bottom), kDialogText);
+    }
+    for (int y = rect.top; y < rect.bottom; y += 2) {
+        fillRect(pixels, CRect(rect.left, y, rect.left + 1, y + 1), kDialogText);
+        fillRect(pixels, CRect(rect.right - 1, y, rect.right, y + 1), kDialogText);
     }
 }
 

@@ -57,6 +57,8 @@ void drawEdges(Framebuffer& pixels, const VSTGUI::CRect& rect, CColor topLeft, C
 // and a dotted rectangle round its caption when it has the focus. The caption's "&" underlines.
 void drawPushButton(Framebuffer& pixels, const VSTGUI::CRect& rect, const std::string& caption,
                     const DialogFont& font, bool pressed, bool isDefault, bool focused);
+// The focus's dotted rectangle: every other pixel of rect's edges.
+void drawFocusRect(Framebuffer& pixels, const VSTGUI::CRect& rect);
 // A sunken white field's frame, two pixels each side.
 void drawSunkenFrame(Framebuffer& pixels, const VSTGUI::CRect& rect);
 

@@ -233,7 +233,7 @@ private:
                       CPoint(textLeft, line.top + (kRowHeight - font.lineHeight()) / 2), line,
                       isSelected && focus == Focus::List ? kSelectionText : kDialogText);
             if (isSelected && focus == Focus::List) {
-                drawDottedRect(pixels, textCell);
+                drawFocusRect(pixels, textCell);
             }
         }
         if (!model.problem().empty()) {
@@ -258,18 +258,7 @@ private:
         }
         drawScrollBar(pixels);
         if (focus == Focus::List && selected < 0) {
-            drawDottedRect(pixels, inset(rowsArea, 1));
-        }
-    }
-
-    static void drawDottedRect(Framebuffer& pixels, const CRect& r) {
-        for (int x = r.left; x < r.right; x += 2) {
-            fillRect(pixels, CRect(x, r.top, x + 1, r.top + 1), kDialogText);
-            fillRect(pixels, CRect(x, r.bottom - 1, x + 1, r.bottom), kDialogText);
-        }
-        for (int y = r.top; y < r.bottom; y += 2) {
-            fillRect(pixels, CRect(r.left, y, r.left + 1, y + 1), kDialogText);
-            fillRect(pixels, CRect(r.right - 1, y, r.right, y + 1), kDialogText);
+            drawFocusRect(pixels, inset(rowsArea, 1));
         }
     }
 
